@@ -1,0 +1,81 @@
+#include "launcher/log/launcher_log.h"
+
+#include <windows.h>
+
+#include <ctime>
+
+#include "launcher/handle.h"
+#include "launcher/log/log_record.h"
+#include "launcher/win32_text.h"
+
+namespace sorvane {
+
+// How long a record waits for other launchers writing the same file before it is given up.
+static constexpr DWORD kLockPatienceMs = 2000;
+
+static bool readLocalTime(CalendarTime& out)
+{
+    time_t now = time(nullptr);
+    const tm* local = localtime(&now);
+    if (!local)
+        return false;
+    out = {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec};
+    return true;
+}
+
+static void ensureDirectory(const WideBuffer& directory)
+{
+    WideBuffer path = FileSystemPath(directory.c_str());
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        CreateDirectoryW(path.c_str(), nullptr);
+}
+
+// Appends the record in one write under an exclusive lock: appends from several processes are
+// not atomic everywhere (Wine tears them), and a record must never land half-written.
+static void appendLocked(HANDLE file, const ByteBuffer& record)
+{
+    OVERLAPPED whole = {};
+    ULONGLONG deadline = GetTickCount64() + kLockPatienceMs;
+    while (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+        if (GetTickCount64() >= deadline)
+            return;
+        Sleep(1);
+    }
+    DWORD written = 0;
+    WriteFile(file, record.c_str(), static_cast<DWORD>(record.size()), &written, nullptr);
+    UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
+}
+
+void WriteLogRecord(const char* message)
+{
+    if (!message)
+        return;
+    // One reading of the clock names the file and stamps the record, so a record written at
+    // midnight never lands in the other day's file.
+    CalendarTime now;
+    if (!readLocalTime(now))
+        return;
+    WideBuffer fileName = LogFileName(now);
+    EchoLine(fileName.c_str());
+
+    // An unset USERPROFILE leaves the path at the root of the current drive.
+    WideBuffer path;
+    ReadEnvironmentVariable(L"USERPROFILE", path);
+    for (const wchar_t* level : kLogDirectoryLevels) {
+        path.append(level);
+        ensureDirectory(path);
+    }
+    path.append(fileName);
+    ByteBuffer record = LogRecord(now, message);
+    if (path.failed() || record.failed() || record.size() > MAXDWORD)
+        return;
+
+    UniqueHandle file(CreateFileW(FileSystemPath(path.c_str()).c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+        appendLocked(file.get(), record);
+}
+
+}  // namespace sorvane

@@ -1,0 +1,14 @@
+// Finds a program the way CreateProcessW would, minus the current directory.
+#pragma once
+
+#include "launcher/buffer.h"
+
+namespace sorvane {
+
+// Looks for fileName in the launcher's own directory, the system directory, the 16-bit system
+// directory, the Windows directory, then each PATH entry: CreateProcessW's order with the current
+// directory left out, as with NoDefaultCurrentDirectoryInExePath, so that a java.exe planted in
+// whatever directory the launcher was started from is never run.
+bool FindProgram(const wchar_t* fileName, WideBuffer& path);
+
+}  // namespace sorvane

@@ -1,0 +1,98 @@
+#include "launcher/win32_platform.h"
+
+#include <windows.h>
+
+#include "launcher/handle.h"
+#include "launcher/log/launcher_log.h"
+#include "launcher/probe.h"
+#include "launcher/program_search.h"
+#include "launcher/win32_text.h"
+
+namespace sorvane {
+
+Win32Platform::Win32Platform() : modulePath_(ModuleFilePath()) {}
+
+const wchar_t* Win32Platform::commandLine()
+{
+    return GetCommandLineW();
+}
+
+const wchar_t* Win32Platform::modulePath()
+{
+    return modulePath_.c_str();
+}
+
+void Win32Platform::log(const char* message)
+{
+    WriteLogRecord(message);
+}
+
+void Win32Platform::echo(const wchar_t* line)
+{
+    EchoLine(line);
+}
+
+bool Win32Platform::captureProbeOutput(ByteBuffer& output)
+{
+    return CaptureJavaVersionOutput(output);
+}
+
+bool Win32Platform::fileExists(const wchar_t* path)
+{
+    return PathExists(path);
+}
+
+static bool hasDirectory(const wchar_t* program)
+{
+    for (const wchar_t* p = program; *p; ++p) {
+        if (*p == L'\\' || *p == L'/' || *p == L':')
+            return true;
+    }
+    return false;
+}
+
+bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error)
+{
+    WideBuffer application;
+    if (hasDirectory(program)) {
+        application.append(program);
+    } else if (!FindProgram(program, application)) {
+        error = ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    WideBuffer writableLine;   // CreateProcessW may write into its command line
+    writableLine.append(commandLine);
+    if (application.failed() || writableLine.failed()) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        return false;
+    }
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(application.c_str(), writableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        error = GetLastError();
+        return false;
+    }
+    UniqueHandle child(process.hProcess);
+    UniqueHandle thread(process.hThread);
+    WaitForSingleObject(child.get(), INFINITE);
+    thread.reset();
+    child.reset();
+    return true;
+}
+
+void Win32Platform::showMessageBox(const wchar_t* text, const wchar_t* caption)
+{
+    // USER32 is loaded only here: importing it would cost every start its whole GUI chain.
+    using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    if (!user32)
+        return;
+    auto messageBox = reinterpret_cast<MessageBoxFunction>(reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxW")));
+    if (messageBox)
+        messageBox(nullptr, text, caption, MB_OK);
+}
+
+}  // namespace sorvane

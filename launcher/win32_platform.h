@@ -1,0 +1,26 @@
+// The launch sequence's platform on Windows.
+#pragma once
+
+#include "launcher/buffer.h"
+#include "launcher/platform.h"
+
+namespace sorvane {
+
+class Win32Platform final : public Platform {
+public:
+    Win32Platform();
+
+    const wchar_t* commandLine() override;
+    const wchar_t* modulePath() override;
+    void log(const char* message) override;
+    void echo(const wchar_t* line) override;
+    bool captureProbeOutput(ByteBuffer& output) override;
+    bool fileExists(const wchar_t* path) override;
+    bool runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error) override;
+    void showMessageBox(const wchar_t* text, const wchar_t* caption) override;
+
+private:
+    WideBuffer modulePath_;
+};
+
+}  // namespace sorvane

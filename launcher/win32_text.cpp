@@ -1,0 +1,139 @@
+#include "launcher/win32_text.h"
+
+namespace sorvane {
+
+static void writeStandardOutput(const void* bytes, DWORD count)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE || count == 0)
+        return;
+    DWORD written = 0;
+    WriteFile(out, bytes, count, &written, nullptr);
+}
+
+void EchoLine(const char* line)
+{
+    ByteBuffer text;
+    text.append(line);
+    text.append("\r\n");
+    if (!text.failed())
+        writeStandardOutput(text.c_str(), static_cast<DWORD>(text.size()));
+}
+
+void EchoLine(const wchar_t* line)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE)
+        return;
+    size_t length = WideBuffer::length(line);
+    if (length > 0x7fffffff)
+        return;
+    ByteBuffer text;
+    int bytes = length ? WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(length), nullptr, 0, nullptr, nullptr) : 0;
+    if (bytes > 0 && text.reserve(static_cast<size_t>(bytes))) {
+        WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(length), text.data(), bytes, nullptr, nullptr);
+        text.setSize(static_cast<size_t>(bytes));
+    }
+    EchoLine(text.c_str());
+}
+
+bool ReadEnvironmentVariable(const wchar_t* name, WideBuffer& value)
+{
+    value.clear();
+    DWORD capacity = 256;
+    for (;;) {
+        if (!value.reserve(capacity))
+            return false;
+        SetLastError(ERROR_SUCCESS);
+        DWORD n = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.capacity() + 1));
+        if (n == 0) {
+            value.setSize(0);
+            return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+        }
+        if (n <= value.capacity()) {
+            value.setSize(n);
+            return true;
+        }
+        capacity = n;   // n counts the terminator when the buffer was too small
+    }
+}
+
+WideBuffer ModuleFilePath()
+{
+    WideBuffer path;
+    for (DWORD capacity = 512; capacity <= 65536; capacity *= 2) {
+        if (!path.reserve(capacity))
+            break;
+        DWORD size = static_cast<DWORD>(path.capacity() + 1);
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), size);
+        if (n == 0)
+            break;
+        if (n < size && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            path.setSize(n);
+            break;
+        }
+    }
+    // A launcher started through a \\?\ path reports it that way; the child's command line and
+    // the updater want the ordinary form.
+    const wchar_t* text = path.c_str();
+    WideBuffer plain;
+    if (path.size() > 8 && text[0] == L'\\' && text[1] == L'\\' && text[2] == L'?' && text[3] == L'\\') {
+        if ((text[4] == L'U' || text[4] == L'u') && (text[5] == L'N' || text[5] == L'n') &&
+            (text[6] == L'C' || text[6] == L'c') && text[7] == L'\\') {
+            plain.append(L"\\\\");
+            plain.append(text + 8);
+        } else {
+            plain.append(text + 4);
+        }
+        return plain;
+    }
+    return path;
+}
+
+static bool hasLongPathPrefix(const wchar_t* path)
+{
+    return path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
+}
+
+WideBuffer FileSystemPath(const wchar_t* path)
+{
+    // CreateDirectoryW stops at MAX_PATH - 12 characters; below that every call takes the path as it is.
+    WideBuffer result;
+    size_t length = WideBuffer::length(path);
+    if (length < MAX_PATH - 12 || hasLongPathPrefix(path)) {
+        result.append(path, length);
+        return result;
+    }
+    WideBuffer full;
+    DWORD capacity = static_cast<DWORD>(length + 16);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (!full.reserve(capacity))
+            break;
+        DWORD n = GetFullPathNameW(path, static_cast<DWORD>(full.capacity() + 1), full.data(), nullptr);
+        if (n == 0)
+            break;
+        if (n <= full.capacity()) {
+            full.setSize(n);
+            break;
+        }
+        capacity = n;
+    }
+    const wchar_t* text = full.c_str();
+    if (full.size() >= 3 && text[1] == L':' && text[2] == L'\\') {
+        result.append(L"\\\\?\\");
+        result.append(full);
+    } else if (full.size() >= 3 && text[0] == L'\\' && text[1] == L'\\' && !hasLongPathPrefix(text)) {
+        result.append(L"\\\\?\\UNC\\");
+        result.append(text + 2);
+    } else {
+        result.append(path, length);
+    }
+    return result;
+}
+
+bool PathExists(const wchar_t* path)
+{
+    return GetFileAttributesW(FileSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace sorvane

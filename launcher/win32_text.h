@@ -1,0 +1,27 @@
+// Small Win32 helpers shared by the launcher's I/O code.
+#pragma once
+
+#include <windows.h>
+
+#include "launcher/buffer.h"
+
+namespace sorvane {
+
+// Writes one line to standard output when there is one (a GUI program usually has none).
+// Wide text goes out as UTF-8 so that no path is cut short at its first non-ASCII character.
+void EchoLine(const wchar_t* line);
+void EchoLine(const char* line);
+
+// An environment variable's value; false when unset.
+bool ReadEnvironmentVariable(const wchar_t* name, WideBuffer& value);
+
+// The full path of the running executable, whatever its length, without a \\?\ prefix.
+WideBuffer ModuleFilePath();
+
+// The path in a form the file-system calls accept past MAX_PATH: a fully qualified long path
+// gets the \\?\ prefix (\\?\UNC\ for a share); anything short or relative is left as it is.
+WideBuffer FileSystemPath(const wchar_t* path);
+
+bool PathExists(const wchar_t* path);
+
+}  // namespace sorvane

@@ -1,0 +1,42 @@
+# Sourced by the project's scripts: the build's own Wine prefix and a display for message boxes.
+# Defines start_wine_session / stop_wine_session.
+SORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SORVANE_BUILD="$SORVANE_ROOT/build"
+export WINEPREFIX="$SORVANE_BUILD/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko installer prompts in a fresh prefix
+
+_sorvane_xvfb_pid=""
+
+start_wine_session() {
+    if [ -z "${DISPLAY:-}" ]; then
+        local n
+        for n in $(seq 90 130); do
+            [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+            Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+            _sorvane_xvfb_pid=$!
+            export DISPLAY=":$n"
+            break
+        done
+        local i
+        for i in $(seq 1 50); do
+            [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break
+            sleep 0.1
+        done
+    fi
+    mkdir -p "$SORVANE_BUILD"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine: creating the build's prefix (once, about 15 s)"
+        wineboot -i >/dev/null 2>&1 || true
+    fi
+    wineserver -p >/dev/null 2>&1 || true
+}
+
+stop_wine_session() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$_sorvane_xvfb_pid" ]; then
+        kill "$_sorvane_xvfb_pid" 2>/dev/null || true
+        wait "$_sorvane_xvfb_pid" 2>/dev/null || true
+        _sorvane_xvfb_pid=""
+    fi
+}

@@ -1,0 +1,197 @@
+#include "launcher/launch_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace sorvane {
+namespace {
+
+// Records what the sequence asks of the machine; answers from the test's settings.
+class FakePlatform final : public Platform {
+public:
+    std::wstring line = L"launcher.exe ARG";
+    std::wstring module = L"C:\\Apps\\Tool\\launcher.exe";
+    std::optional<std::string> probeOutput;   // nullopt: no java could be started
+    std::set<std::wstring> existing;
+    bool childStarts = true;
+    unsigned long childError = 0;
+
+    std::vector<std::string> records;
+    std::vector<std::wstring> echoes;
+    std::vector<std::wstring> fileChecks;
+    int probes = 0;
+    std::optional<std::wstring> childProgram;
+    std::optional<std::wstring> childLine;
+    std::optional<std::wstring> boxText;
+    std::optional<std::wstring> boxCaption;
+
+    const wchar_t* commandLine() override { return line.c_str(); }
+    const wchar_t* modulePath() override { return module.c_str(); }
+    void log(const char* message) override { records.emplace_back(message); }
+    void echo(const wchar_t* text) override { echoes.emplace_back(text); }
+    bool captureProbeOutput(ByteBuffer& output) override
+    {
+        ++probes;
+        if (!probeOutput)
+            return false;
+        output.append(probeOutput->data(), probeOutput->size());
+        return true;
+    }
+    bool fileExists(const wchar_t* path) override
+    {
+        fileChecks.emplace_back(path);
+        return existing.count(path) != 0;
+    }
+    bool runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error) override
+    {
+        childProgram = program;
+        childLine = commandLine;
+        records.emplace_back("<child ran>");
+        error = childError;
+        return childStarts;
+    }
+    void showMessageBox(const wchar_t* text, const wchar_t* caption) override
+    {
+        records.emplace_back("<box shown>");
+        boxText = text;
+        boxCaption = caption;
+    }
+};
+
+const std::wstring kLocalJava = L"C:\\Apps\\Tool\\jre\\bin\\javaw.exe";
+const std::wstring kTrustStore = L"C:\\Apps\\Tool\\security\\cacerts";
+const char kStart[] = "Starting Sorvane Launcher...";
+const char kSystem[] = "System JRE version >= 1.7, using system JRE";
+const char kBundled[] = "System JRE not found, or JRE version < 1.7,  using bundled JRE";
+const char kCert[] = "Find cert file,Starting Sorvane Launcher with -Djavax.net.ssl.trustStore...";
+const char kStarted[] = "Sorvane Launcher started";
+
+TEST(LaunchSequence, TypicalRunRecordsEveryStepAndStartsTheSystemRuntime)
+{
+    FakePlatform p;
+    p.probeOutput = "java version \"1.8.0_281\"\n";
+    p.existing = {kTrustStore};
+    EXPECT_EQ(RunLauncher(p), kExitChildEnded);
+    EXPECT_EQ(p.records, (std::vector<std::string>{kStart, "System java version: 1.8.0_281", kSystem, kCert,
+                                                   "<child ran>", kStarted}));
+    EXPECT_EQ(*p.childProgram, L"javaw.exe");
+    EXPECT_EQ(*p.childLine,
+              LR"("javaw.exe " -Djavax.net.ssl.trustStore="C:\Apps\Tool\security\cacerts" -DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" "ARG")");
+    // With the system runtime the bundled one is never looked at.
+    EXPECT_EQ(p.fileChecks, std::vector<std::wstring>{kTrustStore});
+    EXPECT_EQ(p.echoes.back(), *p.childLine);
+}
+
+TEST(LaunchSequence, WithoutAnArgumentOnlyTheStartIsRecorded)
+{
+    for (const wchar_t* line : {L"launcher.exe", L"\"C:\\Apps\\Tool\\launcher.exe\"   ", L""}) {
+        FakePlatform p;
+        p.line = line;
+        p.probeOutput = "java version \"1.8.0_281\"";
+        EXPECT_EQ(RunLauncher(p), kExitNoArgument);
+        EXPECT_EQ(p.records, std::vector<std::string>{kStart});
+        EXPECT_EQ(p.probes, 0);
+        EXPECT_FALSE(p.childLine);
+        EXPECT_FALSE(p.boxText);
+    }
+}
+
+struct ChoiceCase {
+    const char* name;
+    std::optional<std::string> probeOutput;
+    const char* statusRecord;
+    bool system;
+};
+
+class RuntimeChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(RuntimeChoice, FollowsTheVersionFound)
+{
+    const ChoiceCase& c = GetParam();
+    FakePlatform p;
+    p.probeOutput = c.probeOutput;
+    p.existing = {kLocalJava};
+    EXPECT_EQ(RunLauncher(p), kExitChildEnded);
+    ASSERT_GE(p.records.size(), 3u);
+    EXPECT_EQ(p.records[1], c.statusRecord);
+    EXPECT_EQ(p.records[2], c.system ? kSystem : kBundled);
+    EXPECT_EQ(*p.childProgram, c.system ? L"javaw.exe" : kLocalJava);
+    EXPECT_EQ(p.childLine->rfind(c.system ? L"\"javaw.exe \" " : L"\"" + kLocalJava + L"\" ", 0), 0u);
+}
+
+const ChoiceCase kChoices[] = {
+    {"Java7IsUsed", "java version \"1.7.0_80\"", "System java version: 1.7.0_80", true},
+    {"Java6IsNot", "java version \"1.6.0_45\"", "System java version: 1.6.0_45", false},
+    {"Java11IsUsed", "java version \"11.0.2\"", "System java version: 11.0.2", true},
+    {"Java17IsUsed", "openjdk version \"17\" 2021-09-14", "System java version: 17", true},
+    {"EmptyVersionIsNot", "java version \"\"", "System java version: ", false},
+    {"OneQuoteIsNoRuntime", "java version \"1.8", "System java version: JRE not found", false},
+    {"NoQuoteIsNoRuntime", "java version 1.8", "System java version: JRE not found", false},
+    {"NoJavaAtAll", std::nullopt, "System java version: JRE not found", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Versions, RuntimeChoice, ::testing::ValuesIn(kChoices),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LaunchSequence, NoRuntimeAnywhereRecordsTheFailureThenShowsTheBox)
+{
+    FakePlatform p;
+    p.probeOutput = "java version \"1.6.0_45\"";
+    EXPECT_EQ(RunLauncher(p), kExitNoRuntime);
+    EXPECT_EQ(p.records, (std::vector<std::string>{kStart, "System java version: 1.6.0_45", kBundled,
+                                                   "Bundled JRE not found",
+                                                   "Sorvane Launcher cannot be started. Please install JRE.",
+                                                   "<box shown>"}));
+    EXPECT_EQ(*p.boxText, L"Sorvane Launcher cannot be started. Please install JRE.");
+    EXPECT_EQ(*p.boxCaption, L"Running java version:");
+    EXPECT_FALSE(p.childLine);
+    EXPECT_EQ(p.fileChecks, std::vector<std::wstring>{kLocalJava});
+}
+
+TEST(LaunchSequence, ChildThatCannotStartIsReportedWithItsErrorCode)
+{
+    FakePlatform p;
+    p.probeOutput = "java version \"1.8.0_281\"";
+    p.childStarts = false;
+    p.childError = 193;
+    EXPECT_EQ(RunLauncher(p), kExitChildNotStarted);
+    ASSERT_GE(p.records.size(), 2u);
+    EXPECT_EQ(p.records[p.records.size() - 2], "Failed to start Java, error 193");
+    EXPECT_EQ(p.records.back(), kStarted);
+}
+
+TEST(LaunchSequence, OverlongCommandLineIsNeverStarted)
+{
+    FakePlatform p;
+    p.probeOutput = "java version \"1.8.0_281\"";
+    p.line = L"launcher.exe " + std::wstring(40000, L'x');
+    EXPECT_EQ(RunLauncher(p), kExitChildNotStarted);
+    EXPECT_EQ(p.records.back(), "Command line too long");
+    EXPECT_FALSE(p.childLine);
+}
+
+TEST(LaunchSequence, OnlyTheFirstArgumentIsForwarded)
+{
+    FakePlatform p;
+    p.probeOutput = "java version \"1.8.0_281\"";
+    p.line = L"\"C:\\Apps\\Tool\\launcher.exe\" \"first one\" second third";
+    RunLauncher(p);
+    ASSERT_TRUE(p.childLine);
+    EXPECT_EQ(p.childLine->substr(p.childLine->size() - 12), L" \"first one\"");
+}
+
+TEST(LaunchSequence, VersionRecordCarriesTheWholeVersionText)
+{
+    FakePlatform p;
+    std::string longVersion = "1.8.0_" + std::string(93, '9');   // 99 characters
+    p.probeOutput = "java version \"" + longVersion + "\"";
+    RunLauncher(p);
+    EXPECT_EQ(p.records[1], "System java version: " + longVersion);
+}
+
+}  // namespace
+}  // namespace sorvane
