@@ -1,0 +1,79 @@
+#include "tests/e2e/harness/message_box.h"
+
+namespace sorvane::e2e {
+
+namespace {
+
+std::wstring windowText(HWND window) {
+    const int n = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), n + 1)));
+    return text;
+}
+
+std::wstring className(HWND window) {
+    wchar_t name[256];
+    const int n = GetClassNameW(window, name, 256);
+    return std::wstring(name, static_cast<std::size_t>(n > 0 ? n : 0));
+}
+
+// The message text sits in a Static control with id 0xFFFF; an icon, when there is one, is another
+// Static without text.
+std::wstring boxText(HWND box) {
+    struct Search {
+        std::wstring byId;
+        std::wstring firstNonEmpty;
+    } search;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            if (_wcsicmp(className(child).c_str(), L"Static") != 0) return TRUE;
+            const std::wstring text = windowText(child);
+            if (GetDlgCtrlID(child) == 0xFFFF) s.byId = text;
+            if (s.firstNonEmpty.empty()) s.firstNonEmpty = text;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.byId.empty() ? search.firstNonEmpty : search.byId;
+}
+
+}  // namespace
+
+std::optional<SeenBox> findMessageBox(const std::wstring* caption, DWORD processId) {
+    struct Search {
+        const std::wstring* caption;
+        DWORD processId;
+        std::optional<SeenBox> found;
+    } search{caption, processId, std::nullopt};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (s.processId != 0 && owner != s.processId) return TRUE;
+            if (!IsWindowVisible(window) || className(window) != L"#32770") return TRUE;
+            std::wstring title = windowText(window);
+            if (s.caption && title != *s.caption) return TRUE;
+            s.found = SeenBox{window, owner, std::move(title), boxText(window)};
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void pressOk(HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); }
+
+std::optional<std::wstring> dismissMessageBox(const std::wstring& caption, DWORD timeoutMs, DWORD processId) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (auto box = findMessageBox(&caption, processId)) {
+            pressOk(box->window);
+            return box->text;
+        }
+        if (GetTickCount64() >= deadline) return std::nullopt;
+        Sleep(20);
+    }
+}
+
+}  // namespace sorvane::e2e

@@ -1,0 +1,257 @@
+#include "tests/e2e/harness/process.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace sorvane::e2e {
+
+namespace {
+
+std::wstring_view nameOf(std::wstring_view entry) {
+    // Entries like "=C:=C:\dir" keep their leading '=' in the name.
+    const auto eq = entry.find(L'=', 1);
+    return entry.substr(0, eq);
+}
+
+std::uint64_t toUint64(const FILETIME& ft) {
+    return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+struct Pipe {
+    UniqueHandle read;
+    UniqueHandle write;  // inheritable end for the child
+};
+
+Pipe makePipe() {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE r = nullptr;
+    HANDLE w = nullptr;
+    if (!CreatePipe(&r, &w, &sa, 0)) throwLastError("CreatePipe");
+    Pipe pipe{UniqueHandle(r), UniqueHandle(w)};
+    SetHandleInformation(pipe.read.get(), HANDLE_FLAG_INHERIT, 0);
+    return pipe;
+}
+
+// Reads whatever is in the pipe now, without blocking (a grandchild may hold the write end forever).
+void drain(HANDLE pipe, std::string& all, std::vector<OutputChunk>& chunks, std::chrono::milliseconds at) {
+    std::string got;
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) break;
+        std::string buffer(available, '\0');
+        DWORD read = 0;
+        if (!ReadFile(pipe, buffer.data(), available, &read, nullptr) || read == 0) break;
+        got.append(buffer.data(), read);
+    }
+    if (got.empty()) return;
+    all += got;
+    chunks.push_back({at, std::move(got)});
+}
+
+}  // namespace
+
+std::vector<std::wstring> currentEnvironment() {
+    std::vector<std::wstring> env;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* p = block; p && *p; p += wcslen(p) + 1) env.emplace_back(p);
+    FreeEnvironmentStringsW(block);
+    return env;
+}
+
+std::optional<std::wstring> findVariable(const std::vector<std::wstring>& env, std::wstring_view name) {
+    for (const std::wstring& entry : env) {
+        if (iequals(nameOf(entry), name)) {
+            const auto eq = entry.find(L'=', 1);
+            return eq == std::wstring::npos ? std::wstring() : entry.substr(eq + 1);
+        }
+    }
+    return std::nullopt;
+}
+
+void setVariable(std::vector<std::wstring>& env, std::wstring_view name, const std::optional<std::wstring>& value) {
+    std::erase_if(env, [&](const std::wstring& entry) { return iequals(nameOf(entry), name); });
+    if (value) env.push_back(std::wstring(name) + L"=" + *value);
+}
+
+std::wstring environmentBlock(std::vector<std::wstring> env) {
+    std::stable_sort(env.begin(), env.end(), [](const std::wstring& a, const std::wstring& b) {
+        const std::wstring_view na = nameOf(a);
+        const std::wstring_view nb = nameOf(b);
+        return CompareStringOrdinal(na.data(), static_cast<int>(na.size()), nb.data(), static_cast<int>(nb.size()),
+                                    TRUE) == CSTR_LESS_THAN;
+    });
+    std::wstring block;
+    for (const std::wstring& entry : env) {
+        block += entry;
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    if (env.empty()) block.push_back(L'\0');
+    return block;
+}
+
+std::wstring quoteArgument(std::wstring_view argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring_view::npos)
+        return std::wstring(argument);
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes only escape when a quote follows: double them there, leave them alone elsewhere.
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out.push_back(c);
+    }
+    out.append(backslashes * 2, L'\\');
+    out.push_back(L'"');
+    return out;
+}
+
+ProcessRun runProcess(const ProcessOptions& how) {
+    Pipe out = makePipe();
+    Pipe err = how.mergeStderr ? Pipe{} : makePipe();
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    UniqueHandle input(
+        CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr));
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = input.get();
+    si.hStdOutput = out.write.get();
+    si.hStdError = how.mergeStderr ? out.write.get() : err.write.get();
+
+    std::wstring commandLine = how.commandLine;  // CreateProcessW may write into it
+    std::wstring block;
+    if (how.env) block = environmentBlock(*how.env);
+
+    PROCESS_INFORMATION pi{};
+    const auto start = std::chrono::steady_clock::now();
+    if (!CreateProcessW(how.application ? how.application->c_str() : nullptr, commandLine.data(), nullptr, nullptr,
+                        TRUE, how.creationFlags | (how.env ? CREATE_UNICODE_ENVIRONMENT : 0),
+                        how.env ? block.data() : nullptr,
+                        how.currentDirectory ? how.currentDirectory->c_str() : nullptr, &si, &pi))
+        throwLastError("CreateProcessW " + narrow(how.commandLine));
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    // Only the child may hold the write ends, or the pipes never report the child's end.
+    out.write.reset();
+    err.write.reset();
+    input.reset();
+
+    ProcessRun run;
+    run.processId = pi.dwProcessId;
+    const auto since = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    };
+    for (;;) {
+        const DWORD wait = WaitForSingleObject(process.get(), 10);
+        drain(out.read.get(), run.out, run.outChunks, since());
+        if (err.read) drain(err.read.get(), run.err, run.errChunks, since());
+        if (wait == WAIT_OBJECT_0) break;
+        if (since().count() >= how.timeoutMs) {
+            run.timedOut = true;
+            TerminateProcess(process.get(), kKilledExitCode);
+            WaitForSingleObject(process.get(), 5000);
+            break;
+        }
+        if (how.whileWaiting) how.whileWaiting(pi.dwProcessId);
+    }
+    run.elapsed = since();
+    drain(out.read.get(), run.out, run.outChunks, run.elapsed);
+    if (err.read) drain(err.read.get(), run.err, run.errChunks, run.elapsed);
+
+    GetExitCodeProcess(process.get(), &run.exitCode);
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) {
+        run.created = toUint64(created);
+        run.exited = toUint64(exited);
+    }
+    return run;
+}
+
+std::vector<ProcessEntry> listProcesses() {
+    std::vector<ProcessEntry> processes;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) throwLastError("CreateToolhelp32Snapshot");
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        ProcessEntry p;
+        p.processId = entry.th32ProcessID;
+        p.parentProcessId = entry.th32ParentProcessID;
+        p.exeName = entry.szExeFile;
+        UniqueHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        if (handle) {
+            std::wstring path(32768, L'\0');
+            DWORD size = static_cast<DWORD>(path.size());
+            if (QueryFullProcessImageNameW(handle.get(), 0, path.data(), &size)) {
+                path.resize(size);
+                p.imagePath = plainPath(path);
+            }
+        }
+        processes.push_back(std::move(p));
+    }
+    return processes;
+}
+
+std::vector<ProcessEntry> processesNamed(std::wstring_view exeName) {
+    std::vector<ProcessEntry> found = listProcesses();
+    std::erase_if(found, [&](const ProcessEntry& p) { return !iequals(p.exeName, exeName); });
+    return found;
+}
+
+std::vector<ProcessEntry> processesUnder(std::wstring_view dir) {
+    std::wstring prefix = plainPath(dir);
+    if (!prefix.empty() && prefix.back() != L'\\') prefix.push_back(L'\\');
+    std::vector<ProcessEntry> found = listProcesses();
+    std::erase_if(found, [&](const ProcessEntry& p) { return !istartsWith(p.imagePath, prefix); });
+    return found;
+}
+
+std::vector<ProcessEntry> processesUnder(std::wstring_view dir, std::wstring_view exeName) {
+    std::vector<ProcessEntry> found = processesUnder(dir);
+    std::erase_if(found, [&](const ProcessEntry& p) { return !iequals(p.exeName, exeName); });
+    return found;
+}
+
+std::vector<ProcessEntry> stillRunning(const std::vector<ProcessEntry>& processes, DWORD graceMs) {
+    const ULONGLONG deadline = GetTickCount64() + graceMs;
+    std::vector<ProcessEntry> alive;
+    for (const ProcessEntry& p : processes) {
+        UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, p.processId));
+        if (!handle) continue;  // already gone
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        if (WaitForSingleObject(handle.get(), left) == WAIT_TIMEOUT) alive.push_back(p);
+    }
+    return alive;
+}
+
+void killProcesses(const std::vector<ProcessEntry>& processes, DWORD waitMs) {
+    std::vector<UniqueHandle> handles;
+    for (const ProcessEntry& p : processes) {
+        UniqueHandle handle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.processId));
+        if (!handle) continue;
+        TerminateProcess(handle.get(), kKilledExitCode);
+        handles.push_back(std::move(handle));
+    }
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    for (const UniqueHandle& handle : handles) {
+        const ULONGLONG now = GetTickCount64();
+        WaitForSingleObject(handle.get(), now < deadline ? static_cast<DWORD>(deadline - now) : 0);
+    }
+}
+
+std::uint64_t fileTimeNow() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    return toUint64(ft);
+}
+
+}  // namespace sorvane::e2e

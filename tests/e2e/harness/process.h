@@ -1,0 +1,84 @@
+// Running a program with an exact command line and environment, capturing what it writes;
+// listing and killing processes by image.
+#pragma once
+
+#include "tests/e2e/harness/win32_support.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvane::e2e {
+
+// Exit code given to a process the harness kills.
+inline constexpr DWORD kKilledExitCode = 0xDEAD;
+
+// ---- environment: a list of "NAME=VALUE" entries ----
+std::vector<std::wstring> currentEnvironment();
+std::optional<std::wstring> findVariable(const std::vector<std::wstring>& env, std::wstring_view name);
+// Sets (or, with nullopt, removes) a variable; names compare case-insensitively, as Windows does.
+void setVariable(std::vector<std::wstring>& env, std::wstring_view name, const std::optional<std::wstring>& value);
+// The CREATE_UNICODE_ENVIRONMENT block: entries sorted case-insensitively, each NUL-terminated, plus a NUL.
+std::wstring environmentBlock(std::vector<std::wstring> env);
+
+// Makes one command-line argument that CommandLineToArgvW (and the C runtime) split back unchanged.
+std::wstring quoteArgument(std::wstring_view argument);
+
+struct OutputChunk {
+    std::chrono::milliseconds at;  // since the process was started; as precise as the ~10 ms polling
+    std::string bytes;
+};
+
+struct ProcessOptions {
+    std::optional<std::wstring> application;       // lpApplicationName; nullopt lets CreateProcessW search
+    std::wstring commandLine;                      // passed exactly as given
+    std::optional<std::vector<std::wstring>> env;  // nullopt inherits the harness's environment
+    std::optional<std::wstring> currentDirectory;
+    DWORD timeoutMs = 60000;
+    bool mergeStderr = false;  // stderr onto the stdout pipe, as a probe of java usually gets it
+    DWORD creationFlags = 0;
+    // Called about every 10 ms while the process runs, with its id (e.g. to dismiss its message box).
+    std::function<void(DWORD processId)> whileWaiting;
+};
+
+struct ProcessRun {
+    DWORD processId = 0;
+    DWORD exitCode = 0;
+    bool timedOut = false;  // then it was killed with kKilledExitCode
+    std::chrono::milliseconds elapsed{};
+    std::uint64_t created = 0;  // FILETIME of creation and exit, from GetProcessTimes
+    std::uint64_t exited = 0;
+    std::string out;
+    std::string err;
+    std::vector<OutputChunk> outChunks;  // reads as they arrived; a pause in the writer splits chunks
+    std::vector<OutputChunk> errChunks;
+};
+
+// Throws when the process cannot be started.
+ProcessRun runProcess(const ProcessOptions& how);
+
+// ---- processes by image ----
+struct ProcessEntry {
+    DWORD processId = 0;
+    DWORD parentProcessId = 0;
+    std::wstring exeName;    // as the snapshot reports it, e.g. "java.exe"
+    std::wstring imagePath;  // full path, without \\?\; empty when the process could not be opened
+};
+
+std::vector<ProcessEntry> listProcesses();
+std::vector<ProcessEntry> processesNamed(std::wstring_view exeName);  // case-insensitive
+// Processes whose image lies inside dir; ctest runs tests in parallel, so filter by one's own folder.
+std::vector<ProcessEntry> processesUnder(std::wstring_view dir);
+std::vector<ProcessEntry> processesUnder(std::wstring_view dir, std::wstring_view exeName);
+// Waits up to graceMs for the processes to end by themselves; returns those still alive.
+std::vector<ProcessEntry> stillRunning(const std::vector<ProcessEntry>& processes, DWORD graceMs);
+// Kills them and waits (up to waitMs) until they are gone.
+void killProcesses(const std::vector<ProcessEntry>& processes, DWORD waitMs = 5000);
+
+std::uint64_t fileTimeNow();
+
+}  // namespace sorvane::e2e

@@ -1,0 +1,194 @@
+#include "tests/e2e/harness/win32_support.h"
+
+#include "tests/e2e/harness/stub_protocol.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace sorvane::e2e {
+
+std::wstring widen(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string narrow(std::wstring_view text) { return stub::toUtf8(text); }
+
+std::string lastErrorMessage(std::string_view what, DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = n ? std::wstring(buffer, n) : std::wstring();
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    return std::string(what) + ": " + narrow(text) + " (" + std::to_string(error) + ")";
+}
+
+void throwLastError(std::string_view what, DWORD error) { throw std::runtime_error(lastErrorMessage(what, error)); }
+
+bool iequals(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+bool istartsWith(std::wstring_view text, std::wstring_view prefix) {
+    return text.size() >= prefix.size() && iequals(text.substr(0, prefix.size()), prefix);
+}
+
+std::wstring longPath(std::wstring_view path) { return stub::extendedPath(path); }
+
+std::wstring plainPath(std::wstring_view path) {
+    if (path.starts_with(LR"(\\?\UNC\)")) return LR"(\\)" + std::wstring(path.substr(8));
+    if (path.starts_with(LR"(\\?\)")) return std::wstring(path.substr(4));
+    return std::wstring(path);
+}
+
+std::wstring joinPath(std::wstring_view dir, std::wstring_view name) {
+    std::wstring out(dir);
+    if (!out.empty() && out.back() != L'\\') out.push_back(L'\\');
+    out.append(name);
+    return out;
+}
+
+std::wstring fullPath(std::wstring_view path) {
+    const std::wstring in(path);
+    const DWORD n = GetFullPathNameW(in.c_str(), 0, nullptr, nullptr);
+    if (n == 0) throwLastError("GetFullPathNameW " + narrow(path));
+    std::wstring out(n, L'\0');
+    const DWORD m = GetFullPathNameW(in.c_str(), n, out.data(), nullptr);
+    out.resize(m);
+    return out;
+}
+
+std::wstring thisModulePath() { return stub::modulePath(); }
+std::wstring thisModuleDirectory() { return stub::directoryOf(stub::modulePath()); }
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool isDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(longPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void createDirectories(const std::wstring& path) {
+    const std::wstring plain = plainPath(path);
+    // Creates each level in turn; the drive ("C:") or the UNC share is the fixed start.
+    std::size_t pos = plain.starts_with(LR"(\\)") ? plain.find(L'\\', plain.find(L'\\', 2) + 1) : plain.find(L'\\');
+    while (pos != std::wstring::npos) {
+        pos = plain.find(L'\\', pos + 1);
+        const std::wstring level = plain.substr(0, pos);
+        if (level.empty() || level.back() == L'\\') continue;
+        if (!CreateDirectoryW(longPath(level).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            throwLastError("CreateDirectoryW " + narrow(level));
+    }
+}
+
+void writeFile(const std::wstring& path, std::string_view bytes) {
+    createDirectories(stub::directoryOf(plainPath(path)));
+    UniqueHandle file(CreateFileW(longPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throwLastError("CreateFileW " + narrow(path));
+    DWORD written = 0;
+    if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                           written != bytes.size()))
+        throwLastError("WriteFile " + narrow(path));
+}
+
+std::optional<std::string> readFile(const std::wstring& path) {
+    std::string bytes;
+    if (!stub::readWholeFile(path, bytes)) return std::nullopt;
+    return bytes;
+}
+
+void copyFile(const std::wstring& from, const std::wstring& to) {
+    createDirectories(stub::directoryOf(plainPath(to)));
+    if (!CopyFileW(longPath(from).c_str(), longPath(to).c_str(), FALSE))
+        throwLastError("CopyFileW " + narrow(from) + " -> " + narrow(to));
+}
+
+void removeFile(const std::wstring& path) {
+    if (!DeleteFileW(longPath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
+        GetLastError() != ERROR_PATH_NOT_FOUND)
+        throwLastError("DeleteFileW " + narrow(path));
+}
+
+namespace {
+bool removeTreeOnce(const std::wstring& dir) {
+    bool ok = true;
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW(longPath(joinPath(dir, L"*")).c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = joinPath(dir, name);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                ok = removeTreeOnce(child) && ok;
+            } else {
+                SetFileAttributesW(longPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+                ok = DeleteFileW(longPath(child).c_str()) && ok;
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    return RemoveDirectoryW(longPath(dir).c_str()) && ok;
+}
+}  // namespace
+
+bool removeTree(const std::wstring& path, DWORD retryMs) {
+    const ULONGLONG deadline = GetTickCount64() + retryMs;
+    for (;;) {
+        if (!exists(path) || removeTreeOnce(path)) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(100);
+    }
+}
+
+std::vector<std::wstring> listFiles(const std::wstring& dir, std::wstring_view pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW(longPath(joinPath(dir, pattern)).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring nestedName(std::wstring_view piece, std::size_t minLength, std::size_t componentLength) {
+    std::wstring out;
+    std::size_t inComponent = 0;
+    std::size_t next = 0;
+    while (out.size() < minLength || inComponent == 0) {
+        if (inComponent == componentLength) {
+            // A trailing space or dot would be dropped from a component by the plain-path APIs.
+            if (out.back() == L' ' || out.back() == L'.') out.back() = L'x';
+            out.push_back(L'\\');
+            inComponent = 0;
+            continue;
+        }
+        out.push_back(piece[next]);
+        next = (next + 1) % piece.size();
+        ++inComponent;
+    }
+    while (!out.empty() && (out.back() == L' ' || out.back() == L'.')) out.back() = L'x';
+    return out;
+}
+
+std::optional<std::wstring> environmentVariable(const wchar_t* name) {
+    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n == 0) return std::nullopt;
+    std::wstring value(n, L'\0');
+    const DWORD m = GetEnvironmentVariableW(name, value.data(), n);
+    value.resize(m);
+    return value;
+}
+
+}  // namespace sorvane::e2e

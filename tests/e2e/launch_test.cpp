@@ -1,0 +1,249 @@
+// The launch sequence end to end: the real launcher.exe in a throw-away install, with stub Java
+// programs standing in for the machine's runtime and the bundled one.
+#include "tests/e2e/harness/launcher_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace sorvane::e2e {
+namespace {
+
+const char kStart[] = "Starting Sorvane Launcher...";
+const char kSystem[] = "System JRE version >= 1.7, using system JRE";
+const char kBundled[] = "System JRE not found, or JRE version < 1.7,  using bundled JRE";
+const char kCert[] = "Find cert file,Starting Sorvane Launcher with -Djavax.net.ssl.trustStore...";
+const char kStarted[] = "Sorvane Launcher started";
+const char kNoBundled[] = "Bundled JRE not found";
+const char kCannotStart[] = "Sorvane Launcher cannot be started. Please install JRE.";
+
+std::vector<std::string> Messages(const LaunchResult& r)
+{
+    std::vector<std::string> messages;
+    for (const LogRecord& record : r.logRecords()) {
+        EXPECT_TRUE(record.wellFormed && record.terminated) << record.raw;
+        messages.push_back(record.message);
+    }
+    return messages;
+}
+
+StubSetup SystemJava(const std::string& script, const std::string& javawScript = {})
+{
+    return {.java = true, .javaw = true, .javaScript = script, .javawScript = javawScript};
+}
+
+StubSetup BundledJava(const std::string& javawScript = {})
+{
+    return {.javaw = true, .javawScript = javawScript};
+}
+
+class LaunchSequence : public LauncherTest {};
+
+TEST_F(LaunchSequence, WithoutAnArgumentOnlyTheStartIsLogged)
+{
+    Sandbox& s = layOut({.cacerts = true,
+                         .stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))},
+                                   {StubDir::Jre, BundledJava()}}});
+    LaunchResult r = s.run({.args = L""});
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_EQ(Messages(r), std::vector<std::string>{kStart});
+    EXPECT_FALSE(r.probeRan());
+    EXPECT_TRUE(r.allJavawRuns().empty());
+    EXPECT_TRUE(r.boxes.empty());
+}
+
+TEST_F(LaunchSequence, TypicalRunUsesTheSystemRuntimeWithTheTrustStore)
+{
+    Sandbox& s = layOut({.cacerts = true, .stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))}}});
+    LaunchResult r = s.run({.args = L"ARG"});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: 1.8.0_281", kSystem, kCert, kStarted}));
+    const auto& probes = r.at(StubDir::Java).probes;
+    ASSERT_EQ(probes.size(), 1u);
+    EXPECT_EQ(probes[0], L"java -version");
+
+    const auto& runs = r.at(StubDir::Java).javawRuns;
+    ASSERT_EQ(runs.size(), 1u);
+    const std::wstring dir = s.installDir() + L"\\";
+    EXPECT_EQ(runs[0].commandLine, L"\"javaw.exe \" -Djavax.net.ssl.trustStore=\"" + dir + L"security\\cacerts\" -DSorvaneInstallPath=\"" +
+                                       dir + L"\\\" -jar \"" + dir + L"getdown-launcher-1.8.6.jar\" \"ARG\"");
+    EXPECT_EQ(runs[0].argv, (std::vector<std::wstring>{L"javaw.exe ", L"-Djavax.net.ssl.trustStore=" + dir + L"security\\cacerts",
+                                                      L"-DSorvaneInstallPath=" + dir, L"-jar",
+                                                      dir + L"getdown-launcher-1.8.6.jar", L"ARG"}));
+}
+
+struct VersionCase {
+    const char* name;
+    std::string javaScript;
+    const char* statusRecord;
+    bool system;
+};
+
+class RuntimeChoice : public LauncherTest, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(RuntimeChoice, FollowsWhatJavaSays)
+{
+    const VersionCase& c = GetParam();
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(c.javaScript)}, {StubDir::Jre, BundledJava()}}});
+    LaunchResult r = s.run({.args = L"ARG"});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, c.statusRecord, c.system ? kSystem : kBundled, kStarted}));
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), c.system ? 1u : 0u);
+    EXPECT_EQ(r.at(StubDir::Jre).javawRuns.size(), c.system ? 0u : 1u);
+}
+
+const VersionCase kVersions[] = {
+    {"Java7IsUsed", StubScript().javaVersion("1.7.0_80"), "System java version: 1.7.0_80", true},
+    {"Java6IsNot", StubScript().javaVersion("1.6.0_45"), "System java version: 1.6.0_45", false},
+    {"Java11IsUsed", StubScript().javaVersion("11.0.2"), "System java version: 11.0.2", true},
+    {"Java17IsUsed", StubScript().javaVersion("17"), "System java version: 17", true},
+    {"RealOpenJdk17IsUsed",
+     StubScript().err("openjdk version \"17.0.15\" 2025-04-15\nOpenJDK Runtime Environment (build 17.0.15+6-Debian-1deb12u1)\n"
+                      "OpenJDK 64-Bit Server VM (build 17.0.15+6-Debian-1deb12u1, mixed mode, sharing)\n"),
+     "System java version: 17.0.15", true},
+    {"OnStandardOutputToo", StubScript().javaVersion("1.8.0_281", true), "System java version: 1.8.0_281", true},
+    {"OneQuoteIsNoRuntime", StubScript().err("java version \"1.8.0_281\n"), "System java version: JRE not found", false},
+    {"NoQuoteIsNoRuntime", StubScript().err("java version 1.8.0_281\n"), "System java version: JRE not found", false},
+    {"EmptyVersionIsNotUsed", StubScript().err("java version \"\"\n"), "System java version: ", false},
+    {"SilentJavaIsNoRuntime", StubScript(), "System java version: JRE not found", false},
+    {"TwoPiecesAreJoined", StubScript().err("java version \"1.8").sleep(400).err(".0_281\"\r\nJava(TM) SE\r\n"),
+     "System java version: 1.8.0_281", true},
+    {"PickedUpLineDoesNotHideTheVersion",
+     StubScript().err("Picked up JAVA_TOOL_OPTIONS: -Dfile.encoding=\"UTF-8\" -Duser.name=\"a b\"\n").javaVersion("11.0.2"),
+     "System java version: 11.0.2", true},
+    {"ZeroBytesEndTheOutput", StubScript().err(std::string("java version \"1.8", 17) + std::string(1, '\0') + "\"\n"),
+     "System java version: JRE not found", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Versions, RuntimeChoice, ::testing::ValuesIn(kVersions),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LaunchSequence, NoJavaOnPathUsesTheBundledRuntime)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))},
+                                   {StubDir::Jre, BundledJava()}}});
+    LaunchResult r = s.run({.args = L"ARG", .javaDirOnPath = false});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: JRE not found", kBundled, kStarted}));
+    EXPECT_FALSE(r.probeRan());
+    ASSERT_EQ(r.at(StubDir::Jre).javawRuns.size(), 1u);
+    EXPECT_EQ(r.at(StubDir::Jre).javawRuns[0].argv.at(0), s.installDir() + L"\\jre\\bin\\javaw.exe");
+}
+
+TEST_F(LaunchSequence, NoRuntimeAtAllLogsTheFailureAndShowsTheBox)
+{
+    Sandbox& s = layOut({.cacerts = true, .stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.6.0_45"))}}});
+    LaunchResult r = s.run({.args = L"ARG"});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: 1.6.0_45", kBundled, kNoBundled, kCannotStart}));
+    EXPECT_TRUE(r.allJavawRuns().empty());
+    if (r.boxes.empty())
+        GTEST_SKIP() << "no display: the message box could not be shown";
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(r.boxes[0].caption, L"Running java version:");
+    EXPECT_EQ(r.boxes[0].text, L"Sorvane Launcher cannot be started. Please install JRE.");
+}
+
+TEST_F(LaunchSequence, BundledRuntimeIsFoundInAwkwardInstallPaths)
+{
+    for (const wchar_t* installName : {L"My Tool (x86) 2.0", L"Zażółć gęślą jaźń Ελληνικά"}) {
+        Sandbox& s = layOut({.installName = installName, .stubs = {{StubDir::Jre, BundledJava()}}});
+        LaunchResult r = s.run({.args = L"ARG", .javaDirOnPath = false});
+        EXPECT_EQ(r.exitCode, 0u) << installName;
+        EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: JRE not found", kBundled, kStarted}));
+        ASSERT_EQ(r.at(StubDir::Jre).javawRuns.size(), 1u);
+        EXPECT_EQ(r.at(StubDir::Jre).javawRuns[0].argv.at(1), L"-DSorvaneInstallPath=" + s.installDir() + L"\\");
+    }
+}
+
+TEST_F(LaunchSequence, HangingJavaIsGivenUpAfterTheTimeOutAndLeftNoProcess)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().hang())}, {StubDir::Jre, BundledJava()}}});
+    LaunchResult r = s.run({.args = L"ARG", .timeoutMs = 40000, .straysGraceMs = 2000});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_GE(r.elapsed.count(), 14000);
+    EXPECT_LE(r.elapsed.count(), 25000);
+    EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: JRE not found", kBundled, kStarted}));
+    EXPECT_EQ(r.at(StubDir::Jre).javawRuns.size(), 1u);
+    EXPECT_TRUE(r.strays.empty()) << "a probe outlived the launcher";
+}
+
+TEST_F(LaunchSequence, JavaThatLingersAfterAnsweringIsNotWaitedFor)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281").sleep(6000))}}});
+    LaunchResult r = s.run({.args = L"ARG", .straysGraceMs = 0});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_LT(r.elapsed.count(), 5000);
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+}
+
+TEST_F(LaunchSequence, ChildIsWaitedForBeforeTheLastRecord)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"), "sleep 2500\nexit 7\n")}}});
+    LaunchResult r = s.run({.args = L"ARG"});
+    EXPECT_EQ(r.exitCode, 0u) << "the child's own status is not passed on";
+    ASSERT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+    const JavawRun& child = r.at(StubDir::Java).javawRuns[0];
+    ASSERT_TRUE(child.finished);
+    EXPECT_EQ(child.exitCode, 7u);
+    EXPECT_GE(r.elapsed.count(), 2500);
+    EXPECT_LE(child.ended, r.ended);
+    EXPECT_EQ(Messages(r).back(), kStarted);
+    // The last record is stamped after the child ended (to the second).
+    std::vector<LogRecord> records = r.logRecords();
+    EXPECT_GT(records.back().timestamp, records.front().timestamp);
+}
+
+TEST_F(LaunchSequence, ChildThatCannotStartIsReportedAndEndsWithStatus3)
+{
+    Sandbox& s = layOut({});
+    // A bundled javaw.exe that is no program at all.
+    createDirectories(s.installDir() + L"\\jre\\bin");
+    writeFile(s.installDir() + L"\\jre\\bin\\javaw.exe", "not a program");
+    LaunchResult r = s.run({.args = L"ARG", .javaDirOnPath = false});
+    EXPECT_EQ(r.exitCode, 3u);
+    std::vector<std::string> messages = Messages(r);
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages[2], kBundled);
+    EXPECT_EQ(messages[3].rfind("Failed to start Java, error ", 0), 0u) << messages[3];
+    EXPECT_NE(messages[3], "Failed to start Java, error 0");
+    EXPECT_EQ(messages[4], kStarted);
+}
+
+TEST_F(LaunchSequence, OnlyTheFirstArgumentIsForwarded)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))}}});
+    LaunchResult r = s.run({.args = L"\"first arg\" second \"third one\""});
+    ASSERT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+    const auto& argv = r.at(StubDir::Java).javawRuns[0].argv;
+    ASSERT_EQ(argv.size(), 5u);
+    EXPECT_EQ(argv[4], L"first arg");
+}
+
+TEST_F(LaunchSequence, ProgramsPlantedInTheCurrentDirectoryAreNeverRun)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))},
+                                   {StubDir::Cwd, SystemJava(StubScript().javaVersion("1.6.0_45"))}}});
+    LaunchResult r = s.run({.args = L"ARG"});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.at(StubDir::Cwd).probes.empty());
+    EXPECT_TRUE(r.at(StubDir::Cwd).javawRuns.empty());
+    EXPECT_EQ(r.at(StubDir::Java).probes.size(), 1u);
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+    EXPECT_EQ(Messages(r).at(1), "System java version: 1.8.0_281");
+}
+
+TEST_F(LaunchSequence, JavaBesideTheLauncherComesBeforePath)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.6.0_45"))},
+                                   {StubDir::Install, SystemJava(StubScript().javaVersion("11.0.2"))}}});
+    LaunchResult r = s.run({.args = L"ARG"});
+    EXPECT_EQ(Messages(r).at(1), "System java version: 11.0.2");
+    EXPECT_EQ(r.at(StubDir::Install).javawRuns.size(), 1u);
+    EXPECT_TRUE(r.at(StubDir::Java).javawRuns.empty());
+}
+
+}  // namespace
+}  // namespace sorvane::e2e

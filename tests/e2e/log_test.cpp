@@ -1,0 +1,200 @@
+// The launcher log end to end: where it goes, what its bytes are, and that no record is lost,
+// torn or misdated whatever the profile path and however many launchers write at once.
+#include "tests/e2e/harness/launcher_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sorvane::e2e {
+namespace {
+
+const char kStart[] = "Starting Sorvane Launcher...";
+
+class LauncherLog : public LauncherTest {};
+
+TEST_F(LauncherLog, StartRecordIsFiftyTwoBytesInTodaysFile)
+{
+    Sandbox& s = layOut({});
+    LaunchResult r = s.run({.args = L""});
+    EXPECT_EQ(r.exitCode, 2u);
+    ASSERT_EQ(r.logFiles.size(), 1u);
+    EXPECT_EQ(r.logFiles[0].name, todayLogName());
+    ASSERT_EQ(r.log.size(), 52u);
+    EXPECT_EQ(r.log.substr(19), std::string("    ") + kStart + "\r");
+    std::vector<LogRecord> records = r.logRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_TRUE(records[0].wellFormed);
+    EXPECT_EQ(records[0].timestamp.substr(0, 10) + ".log", narrow(r.logFiles[0].name));
+    // The file name is echoed for whoever reads the launcher's standard output.
+    EXPECT_NE(r.out.find(narrow(todayLogName())), std::string::npos) << r.out;
+}
+
+TEST_F(LauncherLog, RecordsAreAppendedAndFileNameFollowsTheLocalDate)
+{
+    // Two zones 26 hours apart put the same moment on two local dates: each run's record must
+    // land in the file of its own date, stamped with that date.
+    Sandbox& s = layOut({});
+    s.run({.args = L"", .env = {{L"TZ", L"XYZ-14"}}});
+    s.run({.args = L"", .env = {{L"TZ", L"XYZ+12"}}});
+    LaunchResult r = s.run({.args = L"", .env = {{L"TZ", L"XYZ+12"}}});
+    ASSERT_EQ(r.logFiles.size(), 2u);
+    std::map<std::string, int> recordsPerFile;
+    for (const LogFile& file : r.logFiles) {
+        for (const LogRecord& record : splitLogRecords(file.bytes)) {
+            ASSERT_TRUE(record.wellFormed) << record.raw;
+            EXPECT_EQ(record.timestamp.substr(0, 10) + ".log", narrow(file.name));
+            EXPECT_EQ(record.message, kStart);
+            ++recordsPerFile[narrow(file.name)];
+        }
+    }
+    std::vector<int> counts;
+    for (const auto& [name, count] : recordsPerFile)
+        counts.push_back(count);
+    EXPECT_EQ(counts, (std::vector<int>{2, 1}));   // the eastern zone's date is the later one
+}
+
+TEST_F(LauncherLog, MissingDirectoriesAreCreatedAndExistingOnesLeftAlone)
+{
+    Sandbox& s = layOut({});
+    const std::wstring sorvane = s.profileDir() + L"\\.sorvane";
+    const std::wstring logs = sorvane + L"\\logs";
+    for (const std::wstring& dir : {sorvane, logs, s.logDir()})
+        writeFile(dir + L"\\marker.txt", "keep me");
+    writeFile(s.logDir() + L"\\" + todayLogName(), "earlier\r");
+    LaunchResult r = s.run({.args = L""});
+    for (const std::wstring& dir : {sorvane, logs, s.logDir()})
+        EXPECT_EQ(readFile(dir + L"\\marker.txt"), std::optional<std::string>("keep me")) << narrow(dir);
+    EXPECT_EQ(r.log.substr(0, 8), "earlier\r");
+    EXPECT_EQ(r.log.size(), 8u + 52u);
+}
+
+TEST_F(LauncherLog, ProfileWithoutTheDirectoriesGetsThemCreated)
+{
+    Sandbox& s = layOut({});
+    EXPECT_FALSE(exists(s.profileDir() + L"\\.sorvane"));
+    LaunchResult r = s.run({.args = L""});
+    EXPECT_TRUE(isDirectory(s.logDir()));
+    EXPECT_EQ(r.logRecords().size(), 1u);
+}
+
+TEST_F(LauncherLog, ReadOnlyLogFileLosesTheRecordButTheRunGoesOn)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}}}});
+    const std::wstring log = s.logDir() + L"\\" + todayLogName();
+    writeFile(log, "old\r");
+    ASSERT_TRUE(SetFileAttributesW(longPath(log).c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE probe = CreateFileW(longPath(log).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        SetFileAttributesW(longPath(log).c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "this machine lets a read-only file be written (Wine run as root)";
+    }
+    LaunchResult r = s.run({.args = L"ARG"});
+    SetFileAttributesW(longPath(log).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.log, "old\r");
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+}
+
+TEST_F(LauncherLog, LockedLogFileLosesTheRecordButTheRunGoesOn)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}}}});
+    const std::wstring log = s.logDir() + L"\\" + todayLogName();
+    writeFile(log, "old\r");
+    HANDLE exclusive = CreateFileW(longPath(log).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    LaunchResult r = s.run({.args = L"ARG"});
+    CloseHandle(exclusive);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(readFile(log), std::optional<std::string>("old\r"));
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+}
+
+TEST_F(LauncherLog, LogFileThatCannotBeOpenedLosesTheRecordButTheRunGoesOn)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}}}});
+    createDirectories(s.logDir() + L"\\" + todayLogName());
+    LaunchResult r = s.run({.args = L"ARG"});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+}
+
+TEST_F(LauncherLog, ProfileOutsideTheAnsiCodePageGetsItsRecords)
+{
+    for (const wchar_t* name : {L"Zażółć gęślą jaźń", L"Ελληνικά", L"用户"}) {
+        Sandbox& s = layOut({.profileName = name});
+        LaunchResult r = s.run({.args = L""});
+        ASSERT_EQ(r.logRecords().size(), 1u) << narrow(name);
+        EXPECT_EQ(r.logRecords()[0].message, kStart);
+    }
+}
+
+TEST_F(LauncherLog, ProfileLongerThanMaxPathGetsItsRecords)
+{
+    for (size_t length : {300u, 1500u}) {
+        Sandbox& s = layOut({.profileName = nestedName(L"profile", length)});
+        ASSERT_GT(s.profileDir().size(), length);
+        LaunchResult r = s.run({.args = L""});
+        EXPECT_EQ(r.exitCode, 2u);
+        ASSERT_EQ(r.logRecords().size(), 1u) << length;
+        EXPECT_EQ(r.log.size(), 52u);
+    }
+}
+
+TEST_F(LauncherLog, ProfilePathAtThePlatformLimitNeitherCrashesNorStopsTheRun)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}}}});
+    std::wstring huge = s.profileDir() + L"\\" + std::wstring(32700 - s.profileDir().size(), L'p');
+    LaunchResult r = s.run({.args = L"ARG", .env = {{L"USERPROFILE", huge}}});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+}
+
+TEST_F(LauncherLog, TwentyLaunchersAtOnceLoseAndTearNoRecord)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}}}});
+    RunOptions options{.args = L"ARG"};
+    const std::wstring launcher = s.launcherPath();
+    const std::wstring cwd = s.dir(StubDir::Cwd);
+    const std::wstring commandLine = s.commandLineFor(options);
+
+    constexpr int kLaunchers = 20;
+    std::vector<HANDLE> processes;
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    std::wstring block = environmentBlock(s.environmentFor(options));
+    for (int i = 0; i < kLaunchers; ++i) {
+        STARTUPINFOW startup{.cb = sizeof startup};
+        PROCESS_INFORMATION info{};
+        std::vector<wchar_t> writable = line;
+        ASSERT_TRUE(CreateProcessW(launcher.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                   block.data(), cwd.c_str(), &startup, &info));
+        CloseHandle(info.hThread);
+        processes.push_back(info.hProcess);
+    }
+    for (HANDLE process : processes) {
+        EXPECT_EQ(WaitForSingleObject(process, 120000), WAIT_OBJECT_0);
+        DWORD code = 99;
+        GetExitCodeProcess(process, &code);
+        EXPECT_EQ(code, 0u);
+        CloseHandle(process);
+    }
+    std::string bytes = readFile(s.logDir() + L"\\" + todayLogName()).value_or("");
+    std::map<std::string, int> messages;
+    int records = 0;
+    for (const LogRecord& record : splitLogRecords(bytes)) {
+        EXPECT_TRUE(record.wellFormed && record.terminated) << record.raw;
+        ++messages[record.message];
+        ++records;
+    }
+    EXPECT_EQ(records, kLaunchers * 4);
+    for (const char* message : {"Starting Sorvane Launcher...", "System java version: 1.8.0_281",
+                                "System JRE version >= 1.7, using system JRE", "Sorvane Launcher started"})
+        EXPECT_EQ(messages[message], kLaunchers) << message;
+}
+
+}  // namespace
+}  // namespace sorvane::e2e
