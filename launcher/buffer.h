@@ -33,7 +33,13 @@ public:
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     bool failed() const { return failed_; }
-    Char operator[](size_t i) const { return data_[i]; }
+
+    // Empties the buffer and marks it failed, for a text that must not be used at all.
+    void fail()
+    {
+        clear();
+        failed_ = true;
+    }
 
     void clear()
     {

@@ -52,11 +52,8 @@ WideBuffer ChildCommandLine(Runtime runtime, bool trustStoreExists, const wchar_
     line.append(UpdaterJarArgument(modulePath));
     appendForwardedArgument(line, argument1);
 
-    if (line.failed() || line.size() > kMaxCommandLineLength) {
-        WideBuffer refused;
-        refused.reserve(static_cast<size_t>(-1));   // marks it failed
-        return refused;
-    }
+    if (line.size() > kMaxCommandLineLength)
+        line.fail();
     return line;
 }
 
