@@ -14,6 +14,8 @@ have_cmd Xvfb || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 have_cmd cmake || need+=(cmake)
 have_cmd ninja || need+=(ninja-build)
+have_cmd openssl || need+=(openssl)
+have_cmd osslsigncode || need+=(osslsigncode)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 
 [ ${#need[@]} -eq 0 ] && exit 0

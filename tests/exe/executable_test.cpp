@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/exe/built_launcher.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -17,28 +19,12 @@
 
 namespace {
 
+using built_launcher::Bytes;
+using built_launcher::LauncherPath;
+using built_launcher::ResourceModule;
+
 constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 constexpr wchar_t kIconGroupName[] = L"IDI_DIREDUDE";
-
-// Tests run from build/tests/, one level below the launcher.
-std::wstring LauncherPath() {
-    std::wstring self(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-        if (n == 0) throw std::runtime_error("GetModuleFileNameW failed");
-        if (n < self.size()) {
-            self.resize(n);
-            break;
-        }
-        self.resize(self.size() * 2);
-    }
-    std::wstring joined = self.substr(0, self.find_last_of(L"\\/")) + L"\\..\\launcher.exe";
-    std::wstring full(GetFullPathNameW(joined.c_str(), 0, nullptr, nullptr), L'\0');
-    DWORD n = GetFullPathNameW(joined.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0 || n >= full.size()) throw std::runtime_error("GetFullPathNameW failed");
-    full.resize(n);
-    return full;
-}
 
 std::string Narrow(const std::wstring& s) {
     return std::string(s.begin(), s.end());  // messages only; our names are ASCII
@@ -50,19 +36,6 @@ std::string Lower(std::string s) {
 }
 
 // Bounds-checked little-endian reads: a malformed file fails the test instead of crashing it.
-struct Bytes {
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-
-    template <typename T>
-    T At(size_t offset) const {
-        if (offset > size || size - offset < sizeof(T)) throw std::out_of_range("read past the end of the data");
-        T value;
-        std::memcpy(&value, data + offset, sizeof(T));
-        return value;
-    }
-};
-
 std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + Narrow(path));
@@ -79,27 +52,6 @@ std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
 // ---------------------------------------------------------------------------------------------
 // Resources, through the same APIs that Explorer and the shell use.
 
-struct ResourceModule {
-    HMODULE module = nullptr;
-
-    ResourceModule() {
-        module = LoadLibraryExW(LauncherPath().c_str(), nullptr,
-                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    }
-    ~ResourceModule() {
-        if (module) FreeLibrary(module);
-    }
-    ResourceModule(const ResourceModule&) = delete;
-    ResourceModule& operator=(const ResourceModule&) = delete;
-
-    Bytes Find(LPCWSTR type, LPCWSTR name, WORD language) const {
-        HRSRC found = FindResourceExW(module, type, name, language);
-        if (!found) return {};
-        HGLOBAL loaded = LoadResource(module, found);
-        if (!loaded) return {};
-        return {static_cast<const uint8_t*>(LockResource(loaded)), SizeofResource(module, found)};
-    }
-};
 
 // A resource type or name as the enumeration APIs hand it out: a number or a string.
 struct ResourceId {

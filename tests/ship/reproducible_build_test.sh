@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Two clean builds of launcher.exe from the same sources must give the same bytes. As on two
+# machines: one builds the tree itself, the other a copy of it at another path, each into its own
+# fresh directory and at another time (SOURCE_DATE_EPOCH is what GCC's __DATE__ and __TIME__ read;
+# the copy also gets new file times). Signing is left out: a signature is never reproducible.
+#
+# Usage: reproducible_build_test.sh SOURCE_DIR TOOLCHAIN_FILE BUILD_TYPE GENERATOR
+set -euo pipefail
+
+source_dir=$1 toolchain=$2 build_type=$3 generator=$4
+work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-repro.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+trap 'exit 143' TERM INT # so that a ctest time-out still cleans up
+
+# SOURCE BUILD EPOCH
+build() {
+    (
+        unset SORVANE_SIGN_PFX SORVANE_SIGN_PASSWORD
+        export SOURCE_DATE_EPOCH=$3
+        cmake -S "$1" -B "$2" -G "$generator" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+            -DCMAKE_BUILD_TYPE="$build_type" -DSORVANE_BUILD_TESTS=OFF -DSORVANE_SIGN_PFX= &&
+            cmake --build "$2" --target launcher
+    ) >"$work/build.log" 2>&1 || {
+        cat "$work/build.log"
+        echo "FAIL: building $2 failed" >&2
+        exit 1
+    }
+}
+
+# What the launcher is built from; a new directory it needs belongs here too.
+copy="$work/elsewhere/a-somewhat-longer-source-path"
+mkdir -p "$copy"
+cp -R "$source_dir/CMakeLists.txt" "$source_dir/cmake" "$source_dir/launcher" "$copy/"
+
+first="$work/a"
+second="$work/second-build/in-a-deeper-directory"
+build "$source_dir" "$first" 946684800   # 2000-01-01 00:00:00 UTC
+build "$copy" "$second" 1767225599       # 2025-12-31 23:59:59 UTC
+
+one=$(sha256sum <"$first/launcher.exe" | cut -d' ' -f1)
+two=$(sha256sum <"$second/launcher.exe" | cut -d' ' -f1)
+echo "$one  $first/launcher.exe"
+echo "$two  $second/launcher.exe"
+if [ "$one" != "$two" ]; then
+    echo "FAIL: the two builds differ ($(stat -c %s "$first/launcher.exe") and $(stat -c %s "$second/launcher.exe") bytes);" \
+        "first differing offsets (decimal, 1-based) and octal bytes:" >&2
+    cmp -l "$first/launcher.exe" "$second/launcher.exe" | head -20 >&2 || true
+    exit 1
+fi
+echo "OK: launcher.exe is byte-identical across build paths and build times"

@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# The signed release, end to end: a throw-away code-signing certificate, a fresh build signed
+# with it through the release target, the signature verified, the signed file compared with the
+# unsigned one, the release folder checked, and the signed launcher run under Wine.
+#
+# Usage: signing_test.sh SOURCE_DIR TOOLCHAIN_FILE BUILD_TYPE GENERATOR WINE_RUN JAVAW_STUB
+set -euo pipefail
+
+source_dir=$1 toolchain=$2 build_type=$3 generator=$4 wine_run=$5 javaw_stub=$6
+work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-sign.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+trap 'exit 143' TERM INT # so that a ctest time-out still cleans up
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+for tool in openssl osslsigncode cmake; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
+done
+
+# The build reads the password from the environment, when it signs; never from the cache.
+# shellcheck disable=SC2016 # the $ is meant literally: the password must survive every quoting layer
+password='throw-away pass; with $pecial "chars"'
+unset SORVANE_SIGN_PFX SORVANE_SIGN_PASSWORD
+
+# --- a self-signed code-signing certificate, as a password-protected PKCS#12 file -------------
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Sorvane throw-away code signing" \
+    -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature" \
+    -keyout "$work/key.pem" -out "$work/cert.pem" >"$work/openssl.log" 2>&1 || {
+    cat "$work/openssl.log"
+    fail "openssl could not make the certificate"
+}
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/sign.pfx" \
+    -passout "pass:$password" || fail "openssl could not write the PFX"
+
+# --- unsigned, then signed, in the same build directory -----------------------------------------
+build="$work/build"
+log="$work/build.log"
+run_logged() {
+    "$@" >"$log" 2>&1 || {
+        cat "$log"
+        fail "$* failed"
+    }
+}
+configure() {
+    run_logged cmake -S "$source_dir" -B "$build" -G "$generator" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE="$build_type" -DSORVANE_BUILD_TESTS=OFF "$@"
+}
+
+configure -DSORVANE_SIGN_PFX=
+run_logged cmake --build "$build" --target launcher
+cp "$build/launcher.exe" "$work/unsigned.exe"
+
+configure -DSORVANE_SIGN_PFX="$work/sign.pfx"
+grep -q 'launcher.exe: signed with' "$log" || fail "configuring with a PFX did not turn signing on"
+SORVANE_SIGN_PASSWORD=$password run_logged cmake --build "$build" --target release
+release_output=$(cat "$log")
+signed="$build/launcher.exe"
+
+for file in "$build/CMakeCache.txt" "$build/build.ninja"; do
+    [ -f "$file" ] || continue
+    if grep -qF "$password" "$file"; then fail "the password is written into $file"; fi
+done
+
+# --- the signature ------------------------------------------------------------------------------
+osslsigncode verify -CAfile "$work/cert.pem" -in "$signed" >"$work/verify.log" 2>&1 || {
+    cat "$work/verify.log"
+    fail "osslsigncode does not verify the signed launcher.exe"
+}
+grep -q 'Signature verification: ok' "$work/verify.log" || {
+    cat "$work/verify.log"
+    fail "osslsigncode verify did not report 'Signature verification: ok'"
+}
+grep -q 'Message digest algorithm *: SHA256' "$work/verify.log" || {
+    cat "$work/verify.log"
+    fail "not a SHA-256 signature"
+}
+# Verification must depend on trusting the certificate, or the check above proves nothing.
+if osslsigncode verify -CAfile /dev/null -in "$signed" >/dev/null 2>&1; then
+    fail "osslsigncode verified the signature without trusting its certificate"
+fi
+
+# --- signed differs from unsigned by the signature alone ----------------------------------------
+le() { od -An -t"u$3" -j "$2" -N"$3" "$1" | tr -d ' \n'; }
+pe=$(le "$work/unsigned.exe" 60 4)
+optional=$((pe + 24))
+[ "$(le "$work/unsigned.exe" $optional 2)" = $((0x20b)) ] || fail "unsigned.exe is not a PE32+ image"
+checksum=$((optional + 64))
+security=$((optional + 144)) # data directory 4: the certificate table, file offset and size
+
+[ "$(le "$work/unsigned.exe" $security 4)/$(le "$work/unsigned.exe" $((security + 4)) 4)" = 0/0 ] ||
+    fail "the unsigned launcher.exe already has a certificate table"
+
+unsigned_size=$(stat -c %s "$work/unsigned.exe")
+signed_size=$(stat -c %s "$signed")
+table=$(le "$signed" $security 4)
+table_size=$(le "$signed" $((security + 4)) 4)
+[ "$table_size" -gt 0 ] || fail "the signed launcher.exe has no certificate table"
+[ "$table" -eq $(((unsigned_size + 7) / 8 * 8)) ] ||
+    fail "the certificate table is at $table, not right after the image ($unsigned_size bytes)"
+[ $((table + table_size)) -eq "$signed_size" ] || fail "the certificate table does not end the file"
+if [ "$table" -gt "$unsigned_size" ] &&
+    [ -n "$(dd if="$signed" bs=1 skip="$unsigned_size" count=$((table - unsigned_size)) 2>/dev/null | tr -d '\0')" ]; then
+    fail "the padding before the certificate table is not zero"
+fi
+# Within the image only the checksum and the certificate table's entry may have changed.
+while read -r offset _ _; do
+    at=$((offset - 1))
+    if ! { [ $at -ge $checksum ] && [ $at -lt $((checksum + 4)) ]; } &&
+        ! { [ $at -ge $security ] && [ $at -lt $((security + 8)) ]; }; then
+        fail "signing changed byte $at of the image"
+    fi
+done < <(cmp -l "$work/unsigned.exe" <(head -c "$unsigned_size" "$signed") || true)
+
+# --- the release folder -------------------------------------------------------------------------
+release="$build/release"
+cmp -s "$signed" "$release/launcher.exe" || fail "release/launcher.exe is not the signed launcher.exe"
+hash=$(sha256sum <"$release/launcher.exe" | cut -d' ' -f1)
+grep -q "^$hash  release/launcher.exe" <<<"$release_output" || {
+    echo "$release_output"
+    fail "the release target did not print launcher.exe's SHA-256 ($hash)"
+}
+readme="$release/README-vendor.txt"
+[ -f "$readme" ] || fail "no README-vendor.txt in the release"
+if grep -qv $'\r$' "$readme"; then fail "README-vendor.txt has lines that do not end in CRLF"; fi
+for named in 'getdown-launcher-1.8.6.jar' 'jre\bin\javaw.exe' 'security\cacerts'; do
+    grep -qF "$named" "$readme" || fail "README-vendor.txt does not mention $named"
+done
+for dir in jre security; do
+    [ -d "$release/$dir" ] || fail "no $dir folder in the release"
+    [ -z "$(ls -A "$release/$dir")" ] || fail "the release's $dir folder is not empty"
+done
+for entry in "$release"/* "$release"/.[!.]*; do
+    [ -e "$entry" ] || continue
+    case ${entry##*/} in
+    launcher.exe | README-vendor.txt | jre | security) ;;
+    *) fail "unexpected file in the release: ${entry##*/}" ;;
+    esac
+done
+
+# --- the signed launcher runs, under Wine, with the bundled runtime -----------------------------
+install="$work/install dir"
+mkdir -p "$install/jre/bin"
+cp "$signed" "$install/launcher.exe"
+: >"$install/getdown-launcher-1.8.6.jar"
+cp "$javaw_stub" "$install/jre/bin/javaw.exe"
+set +e
+timeout 120 "$wine_run" "$install/launcher.exe" "signed-run" >"$work/run.log" 2>&1
+status=$?
+set -e
+[ $status -eq 0 ] || {
+    cat "$work/run.log"
+    fail "the signed launcher exited with $status, not 0"
+}
+record="$install/jre/bin/javaw-record.bin"
+[ -s "$record" ] || fail "the bundled javaw.exe was not started (no javaw-record.bin)"
+iconv -f UTF-16LE -t UTF-8 "$record" | tr '\0' '\n' | grep -qx 'signed-run' ||
+    fail "javaw.exe did not receive the forwarded argument"
+
+echo "OK: signed, verified, differs from the unsigned build by the signature alone, released, runs"
