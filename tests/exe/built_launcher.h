@@ -5,10 +5,20 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace built_launcher {
+
+inline constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+inline std::string Narrow(const std::wstring& s) {
+    return std::string(s.begin(), s.end());  // messages only; our names are ASCII
+}
 
 // Tests run from build/tests/, one level below the launcher.
 inline std::wstring LauncherPath() {
@@ -28,6 +38,12 @@ inline std::wstring LauncherPath() {
     if (n == 0 || n >= full.size()) throw std::runtime_error("GetFullPathNameW failed");
     full.resize(n);
     return full;
+}
+
+inline std::vector<uint8_t> ReadLauncher() {
+    std::ifstream in(std::filesystem::path(LauncherPath()), std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open launcher.exe");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 
@@ -67,5 +83,55 @@ struct ResourceModule {
         return {static_cast<const uint8_t*>(LockResource(loaded)), SizeofResource(module, found)};
     }
 };
+
+// A resource type or name as the enumeration APIs hand it out: a number or a string.
+struct ResourceId {
+    bool numeric = false;
+    WORD number = 0;
+    std::wstring text;
+
+    explicit ResourceId(LPCWSTR id)
+        : numeric(IS_INTRESOURCE(id)),
+          number(numeric ? static_cast<WORD>(reinterpret_cast<ULONG_PTR>(id)) : 0),
+          text(numeric ? L"" : id) {}
+    LPCWSTR Get() const { return numeric ? MAKEINTRESOURCEW(number) : text.c_str(); }
+    std::string Describe() const { return numeric ? "#" + std::to_string(number) : "\"" + Narrow(text) + "\""; }
+};
+
+inline std::vector<ResourceId> Types(HMODULE module) {
+    std::vector<ResourceId> out;
+    EnumResourceTypesW(
+        module,
+        [](HMODULE, LPWSTR type, LONG_PTR out) -> BOOL {
+            reinterpret_cast<std::vector<ResourceId>*>(out)->emplace_back(type);
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&out));
+    return out;
+}
+
+inline std::vector<ResourceId> Names(HMODULE module, LPCWSTR type) {
+    std::vector<ResourceId> out;
+    EnumResourceNamesW(
+        module, type,
+        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out) -> BOOL {
+            reinterpret_cast<std::vector<ResourceId>*>(out)->emplace_back(name);
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&out));
+    return out;
+}
+
+inline std::vector<WORD> Languages(HMODULE module, LPCWSTR type, LPCWSTR name) {
+    std::vector<WORD> out;
+    EnumResourceLanguagesW(
+        module, type, name,
+        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR out) -> BOOL {
+            reinterpret_cast<std::vector<WORD>*>(out)->push_back(language);
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&out));
+    return out;
+}
 
 }  // namespace built_launcher

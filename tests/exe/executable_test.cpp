@@ -12,96 +12,15 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
-using built_launcher::Bytes;
-using built_launcher::LauncherPath;
-using built_launcher::ResourceModule;
+using namespace built_launcher;
 
-constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 constexpr wchar_t kIconGroupName[] = L"IDI_DIREDUDE";
-
-std::string Narrow(const std::wstring& s) {
-    return std::string(s.begin(), s.end());  // messages only; our names are ASCII
-}
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(tolower(c)); });
-    return s;
-}
-
-// Bounds-checked little-endian reads: a malformed file fails the test instead of crashing it.
-std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + Narrow(path));
-    std::unique_ptr<void, decltype(&CloseHandle)> closer(file, &CloseHandle);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size)) throw std::runtime_error("GetFileSizeEx failed");
-    std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size())
-        throw std::runtime_error("cannot read " + Narrow(path));
-    return bytes;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Resources, through the same APIs that Explorer and the shell use.
-
-
-// A resource type or name as the enumeration APIs hand it out: a number or a string.
-struct ResourceId {
-    bool numeric = false;
-    WORD number = 0;
-    std::wstring text;
-
-    static ResourceId From(LPCWSTR id) {
-        if (IS_INTRESOURCE(id)) return {true, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(id)), {}};
-        return {false, 0, id};
-    }
-    LPCWSTR Get() const { return numeric ? MAKEINTRESOURCEW(number) : text.c_str(); }
-    std::string Describe() const { return numeric ? "#" + std::to_string(number) : "\"" + Narrow(text) + "\""; }
-};
-
-std::vector<ResourceId> Types(HMODULE module) {
-    std::vector<ResourceId> out;
-    EnumResourceTypesW(
-        module,
-        [](HMODULE, LPWSTR type, LONG_PTR param) -> BOOL {
-            reinterpret_cast<std::vector<ResourceId>*>(param)->push_back(ResourceId::From(type));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&out));
-    return out;
-}
-
-std::vector<ResourceId> Names(HMODULE module, LPCWSTR type) {
-    std::vector<ResourceId> out;
-    EnumResourceNamesW(
-        module, type,
-        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) -> BOOL {
-            reinterpret_cast<std::vector<ResourceId>*>(param)->push_back(ResourceId::From(name));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&out));
-    return out;
-}
-
-std::vector<WORD> Languages(HMODULE module, LPCWSTR type, LPCWSTR name) {
-    std::vector<WORD> out;
-    EnumResourceLanguagesW(
-        module, type, name,
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&out));
-    return out;
-}
 
 struct IconImage {
     WORD id;
@@ -122,33 +41,25 @@ size_t DibBytes(const IconImage& image) {
     return sizeof(BITMAPINFOHEADER) + palette + (colourRow + maskRow) * image.size;
 }
 
-// GRPICONDIR: 6-byte header, then 14-byte GRPICONDIRENTRY records.
-constexpr size_t kGroupHeader = 6;
-constexpr size_t kGroupEntry = 14;
+// ---------------------------------------------------------------------------------------------
+// Resources, through the same APIs that Explorer and the shell use.
 
 class LauncherResources : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { resources_ = new ResourceModule; }
-    static void TearDownTestSuite() {
-        delete resources_;
-        resources_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_NE(resources_->module, nullptr) << "cannot load " << Narrow(LauncherPath()) << " for its resources";
+        ASSERT_NE(Module(), nullptr) << "cannot load " << Narrow(LauncherPath()) << " for its resources";
     }
-    static HMODULE Module() { return resources_->module; }
-    static Bytes Find(LPCWSTR type, LPCWSTR name) { return resources_->Find(type, name, kUsEnglish); }
+    HMODULE Module() const { return resources_.module; }
+    Bytes Find(LPCWSTR type, LPCWSTR name) const { return resources_.Find(type, name, kUsEnglish); }
 
-    static ResourceModule* resources_;
+    ResourceModule resources_;
 };
-ResourceModule* LauncherResources::resources_ = nullptr;
 
 TEST_F(LauncherResources, EveryResourceIsInUsEnglish) {
     size_t seen = 0;
     for (const ResourceId& type : Types(Module())) {
         for (const ResourceId& name : Names(Module(), type.Get())) {
-            std::vector<WORD> languages = Languages(Module(), type.Get(), name.Get());
-            EXPECT_EQ(languages, std::vector<WORD>{kUsEnglish})
+            EXPECT_EQ(Languages(Module(), type.Get(), name.Get()), std::vector<WORD>{kUsEnglish})
                 << "type " << type.Describe() << ", name " << name.Describe();
             ++seen;
         }
@@ -156,26 +67,22 @@ TEST_F(LauncherResources, EveryResourceIsInUsEnglish) {
     EXPECT_GE(seen, 9u) << "expected at least the icon group, seven icon images and the version block";
 }
 
-TEST_F(LauncherResources, IconGroupIsNamedNotNumbered) {
+// GRPICONDIR: a 6-byte header, then a 14-byte GRPICONDIRENTRY per image.
+TEST_F(LauncherResources, IconGroupIsNamedAndListsTheSevenImagesInFileOrder) {
     std::vector<ResourceId> groups = Names(Module(), RT_GROUP_ICON);
     ASSERT_EQ(groups.size(), 1u);
-    EXPECT_FALSE(groups[0].numeric) << "the icon group got the number " << groups[0].number
-                                    << "; is IDI_DIREDUDE #defined somewhere?";
-    EXPECT_EQ(groups[0].text, kIconGroupName);
-}
+    EXPECT_EQ(groups[0].Describe(), "\"IDI_DIREDUDE\"") << "is IDI_DIREDUDE #defined somewhere?";
 
-TEST_F(LauncherResources, IconGroupListsTheSevenImagesInFileOrder) {
     Bytes group = Find(RT_GROUP_ICON, kIconGroupName);
     ASSERT_NE(group.data, nullptr) << "no US English icon group named IDI_DIREDUDE";
     EXPECT_EQ(group.At<WORD>(0), 0) << "idReserved";
     EXPECT_EQ(group.At<WORD>(2), 1) << "idType must say icon";
-    const size_t count = std::size(kIconImages);
-    ASSERT_EQ(group.At<WORD>(4), count);
-    EXPECT_EQ(group.size, kGroupHeader + kGroupEntry * count);
+    ASSERT_EQ(group.At<WORD>(4), std::size(kIconImages));
+    EXPECT_EQ(group.size, 6 + 14 * std::size(kIconImages));
 
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < std::size(kIconImages); ++i) {
         const IconImage& want = kIconImages[i];
-        const size_t entry = kGroupHeader + kGroupEntry * i;
+        const size_t entry = 6 + 14 * i;
         SCOPED_TRACE("entry " + std::to_string(i) + ": " + std::to_string(want.size) + " px, " +
                      std::to_string(want.bits) + " bpp");
         EXPECT_EQ(group.At<BYTE>(entry + 0), want.size) << "bWidth";
@@ -189,13 +96,11 @@ TEST_F(LauncherResources, IconGroupListsTheSevenImagesInFileOrder) {
 }
 
 TEST_F(LauncherResources, EachIconImageIsAnUncompressedDibOfItsSize) {
-    std::vector<WORD> ids;
-    for (const ResourceId& name : Names(Module(), RT_ICON)) {
-        ASSERT_TRUE(name.numeric) << "icon image named " << name.Describe();
-        ids.push_back(name.number);
-    }
+    std::vector<std::string> ids;
+    for (const ResourceId& name : Names(Module(), RT_ICON)) ids.push_back(name.Describe());
     std::sort(ids.begin(), ids.end());
-    EXPECT_EQ(ids, (std::vector<WORD>{1, 2, 3, 4, 5, 6, 7})) << "no image may be missing or left over";
+    EXPECT_EQ(ids, (std::vector<std::string>{"#1", "#2", "#3", "#4", "#5", "#6", "#7"}))
+        << "no image may be missing or left over";
 
     for (const IconImage& want : kIconImages) {
         SCOPED_TRACE("icon image " + std::to_string(want.id));
@@ -213,177 +118,105 @@ TEST_F(LauncherResources, EachIconImageIsAnUncompressedDibOfItsSize) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The version block, as Explorer's Details tab reads it and as stored.
-
-struct VersionBlock {
-    std::vector<uint8_t> data;
-
-    template <typename T>
-    const T* Query(const wchar_t* path, UINT* length) const {
-        void* value = nullptr;
-        *length = 0;
-        if (!VerQueryValueW(data.data(), path, &value, length)) return nullptr;
-        return static_cast<const T*>(value);
-    }
-};
-
-VersionBlock LoadVersionBlock() {
-    std::wstring path = LauncherPath();
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) throw std::runtime_error("launcher.exe has no version block");
-    VersionBlock block{std::vector<uint8_t>(size)};
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data.data()))
-        throw std::runtime_error("GetFileVersionInfoW failed");
-    return block;
-}
-
-TEST(LauncherVersion, FixedFileInfoIsVersionOneWithNothingElseSet) {
-    VersionBlock block = LoadVersionBlock();
-    UINT length = 0;
-    const VS_FIXEDFILEINFO* fixed = block.Query<VS_FIXEDFILEINFO>(L"\\", &length);
-    ASSERT_NE(fixed, nullptr);
-    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
-    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-
-    const struct {
-        const char* field;
-        DWORD actual;
-        DWORD expected;
-    } fields[] = {
-        {"dwFileVersionMS", fixed->dwFileVersionMS, MAKELONG(0, 1)},
-        {"dwFileVersionLS", fixed->dwFileVersionLS, 0},
-        {"dwProductVersionMS", fixed->dwProductVersionMS, MAKELONG(0, 1)},
-        {"dwProductVersionLS", fixed->dwProductVersionLS, 0},
-        {"dwFileFlagsMask", fixed->dwFileFlagsMask, 0},
-        {"dwFileFlags", fixed->dwFileFlags, 0},
-        {"dwFileOS", fixed->dwFileOS, 0},
-        {"dwFileType", fixed->dwFileType, 0},
-        {"dwFileSubtype", fixed->dwFileSubtype, 0},
-        {"dwFileDateMS", fixed->dwFileDateMS, 0},
-        {"dwFileDateLS", fixed->dwFileDateLS, 0},
-    };
-    for (const auto& f : fields) EXPECT_EQ(f.actual, f.expected) << f.field;
-}
-
-TEST(LauncherVersion, TranslationIsUsEnglishUnicode) {
-    VersionBlock block = LoadVersionBlock();
-    UINT length = 0;
-    const WORD* translation = block.Query<WORD>(L"\\VarFileInfo\\Translation", &length);
-    ASSERT_NE(translation, nullptr);
-    ASSERT_EQ(length, 2 * sizeof(WORD)) << "exactly one language/code page pair";
-    EXPECT_EQ(translation[0], 0x0409);
-    EXPECT_EQ(translation[1], 0x04b0);
-}
-
-struct VersionString {
-    const wchar_t* key;
-    const wchar_t* value;
-};
-
-// All of them, in this order; anything more (ProductName, FileVersion...) is wrong.
-constexpr VersionString kVersionStrings[] = {
-    {L"Comments", L"Sorvane Launcher"},
-    {L"CompanyName", L"Sorvane"},
-    {L"FileDescription", L"Sorvane Application Launcher"},
-};
-
-TEST(LauncherVersion, StringsReadBackThroughVerQueryValue) {
-    VersionBlock block = LoadVersionBlock();
-    for (const VersionString& want : kVersionStrings) {
-        std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + want.key;
-        UINT length = 0;
-        const wchar_t* value = block.Query<wchar_t>(path.c_str(), &length);
-        ASSERT_NE(value, nullptr) << Narrow(want.key);
-        EXPECT_EQ(std::wstring(value), want.value) << Narrow(want.key);
-    }
-}
+// The version block, walked as stored: Explorer shows whatever is there, so nothing may be missing or extra.
 
 // One node of VS_VERSIONINFO: wLength, wValueLength, wType, szKey, padding, Value, padding, Children.
 // Offsets are from the start of the resource, which is where the DWORD alignment counts from.
 struct VersionNode {
     std::wstring key;
     WORD type = 0;
-    WORD valueLength = 0;
     std::vector<uint8_t> value;
     std::vector<VersionNode> children;
 
-    // The value of a text node exactly as stored, terminator(s) included.
-    std::wstring StoredText() const {
-        std::wstring text(value.size() / sizeof(wchar_t), L'\0');
-        std::memcpy(text.data(), value.data(), text.size() * sizeof(wchar_t));
-        return text;
+    // Exactly as stored, terminator(s) included.
+    std::wstring Text() const { return {reinterpret_cast<const wchar_t*>(value.data()), value.size() / 2}; }
+    std::vector<std::wstring> Keys() const {
+        std::vector<std::wstring> keys;
+        for (const VersionNode& n : children) keys.push_back(n.key);
+        return keys;
     }
 };
 
-size_t Align4(size_t offset) {
-    return (offset + 3) & ~size_t{3};
-}
+size_t Align4(size_t offset) { return (offset + 3) & ~size_t{3}; }
 
-VersionNode ParseVersionNode(const Bytes& bytes, size_t offset, size_t limit, size_t* end) {
-    const WORD length = bytes.At<WORD>(offset);
-    if (length < 6 || offset + length > limit) throw std::runtime_error("version node overruns its parent");
-    *end = offset + length;
+VersionNode ParseVersionNode(const Bytes& bytes, size_t offset, size_t limit) {
+    const size_t end = offset + bytes.At<WORD>(offset);
+    if (end < offset + 6 || end > limit) throw std::runtime_error("version node overruns its parent");
     VersionNode node;
-    node.valueLength = bytes.At<WORD>(offset + 2);
+    const WORD valueLength = bytes.At<WORD>(offset + 2);
     node.type = bytes.At<WORD>(offset + 4);
     size_t at = offset + 6;
-    for (;; at += sizeof(wchar_t)) {
-        if (at + sizeof(wchar_t) > *end) throw std::runtime_error("version key overruns its node");
-        wchar_t c = bytes.At<wchar_t>(at);
-        if (c == L'\0') break;
-        node.key += c;
-    }
-    at = Align4(at + sizeof(wchar_t));
-    const size_t valueBytes = node.type == 1 ? node.valueLength * sizeof(wchar_t) : node.valueLength;
-    if (at + valueBytes > *end) throw std::runtime_error("value of \"" + Narrow(node.key) + "\" overruns its node");
+    for (; at + 2 <= end && bytes.At<wchar_t>(at) != L'\0'; at += 2) node.key += bytes.At<wchar_t>(at);
+    if (at + 2 > end) throw std::runtime_error("version key overruns its node");
+    at = Align4(at + 2);
+    const size_t valueBytes = node.type == 1 ? valueLength * sizeof(wchar_t) : valueLength;
+    if (at + valueBytes > end) throw std::runtime_error("value of \"" + Narrow(node.key) + "\" overruns its node");
     node.value.assign(bytes.data + at, bytes.data + at + valueBytes);
-    at = Align4(at + valueBytes);
-    while (at < *end) {
-        size_t childEnd = 0;
-        node.children.push_back(ParseVersionNode(bytes, at, *end, &childEnd));
-        at = Align4(childEnd);
+    for (at = Align4(at + valueBytes); at < end;) {
+        node.children.push_back(ParseVersionNode(bytes, at, end));
+        at = Align4(at + bytes.At<WORD>(at));
     }
     return node;
 }
 
-std::vector<std::wstring> Keys(const std::vector<VersionNode>& nodes) {
-    std::vector<std::wstring> keys;
-    for (const VersionNode& n : nodes) keys.push_back(n.key);
-    return keys;
-}
-
-TEST_F(LauncherResources, VersionBlockHoldsExactlyTheExpectedStrings) {
+TEST_F(LauncherResources, VersionBlockHoldsExactlyTheExpectedValues) {
     EXPECT_EQ(Names(Module(), RT_VERSION).size(), 1u);
     Bytes raw = Find(RT_VERSION, MAKEINTRESOURCEW(1));
     ASSERT_NE(raw.data, nullptr) << "no US English version resource with id 1";
-
-    size_t end = 0;
-    VersionNode root = ParseVersionNode(raw, 0, raw.size, &end);
+    VersionNode root;
+    ASSERT_NO_THROW(root = ParseVersionNode(raw, 0, raw.size));
     EXPECT_EQ(root.key, L"VS_VERSION_INFO");
-    EXPECT_EQ(root.valueLength, sizeof(VS_FIXEDFILEINFO));
-    std::vector<std::wstring> blocks = Keys(root.children);
+
+    // Version 1.0.0.0 and nothing else set.
+    ASSERT_EQ(root.value.size(), sizeof(VS_FIXEDFILEINFO));
+    VS_FIXEDFILEINFO fixed;
+    std::memcpy(&fixed, root.value.data(), sizeof fixed);
+    EXPECT_EQ(fixed.dwSignature, 0xFEEF04BDu);
+    const struct {
+        const char* field;
+        DWORD actual;
+        DWORD expected;
+    } fields[] = {
+        {"dwFileVersionMS", fixed.dwFileVersionMS, MAKELONG(0, 1)},
+        {"dwFileVersionLS", fixed.dwFileVersionLS, 0},
+        {"dwProductVersionMS", fixed.dwProductVersionMS, MAKELONG(0, 1)},
+        {"dwProductVersionLS", fixed.dwProductVersionLS, 0},
+        {"dwFileFlagsMask", fixed.dwFileFlagsMask, 0},
+        {"dwFileFlags", fixed.dwFileFlags, 0},
+        {"dwFileOS", fixed.dwFileOS, 0},
+        {"dwFileType", fixed.dwFileType, 0},
+        {"dwFileSubtype", fixed.dwFileSubtype, 0},
+        {"dwFileDateMS", fixed.dwFileDateMS, 0},
+        {"dwFileDateLS", fixed.dwFileDateLS, 0},
+    };
+    for (const auto& f : fields) EXPECT_EQ(f.actual, f.expected) << f.field;
+
+    std::vector<std::wstring> blocks = root.Keys();
     std::sort(blocks.begin(), blocks.end());
     ASSERT_EQ(blocks, (std::vector<std::wstring>{L"StringFileInfo", L"VarFileInfo"}));
-
     for (const VersionNode& block : root.children) {
-        if (block.key == L"StringFileInfo") {
-            ASSERT_EQ(Keys(block.children), std::vector<std::wstring>{L"040904b0"}) << "exactly one string table";
-            const std::vector<VersionNode>& strings = block.children[0].children;
-            ASSERT_EQ(strings.size(), std::size(kVersionStrings)) << "strings: " << testing::PrintToString(Keys(strings));
-            for (size_t i = 0; i < strings.size(); ++i) {
-                const VersionString& want = kVersionStrings[i];
-                SCOPED_TRACE("string " + std::to_string(i));
-                EXPECT_EQ(strings[i].key, want.key);
-                EXPECT_EQ(strings[i].type, 1) << "text";
-                // Counted in characters, with exactly one terminating null.
-                EXPECT_EQ(strings[i].StoredText(), std::wstring(want.value) + L'\0');
-                EXPECT_TRUE(strings[i].children.empty());
-            }
-        } else {
-            ASSERT_EQ(Keys(block.children), std::vector<std::wstring>{L"Translation"});
+        if (block.key == L"VarFileInfo") {
+            ASSERT_EQ(block.Keys(), std::vector<std::wstring>{L"Translation"});
             EXPECT_EQ(block.children[0].type, 0) << "binary";
-            EXPECT_EQ(block.children[0].value, (std::vector<uint8_t>{0x09, 0x04, 0xb0, 0x04}));
+            EXPECT_EQ(block.children[0].value, (std::vector<uint8_t>{0x09, 0x04, 0xb0, 0x04})) << "US English, Unicode";
+            continue;
+        }
+        ASSERT_EQ(block.Keys(), std::vector<std::wstring>{L"040904b0"}) << "exactly one string table";
+        // All of them, in this order; anything more (ProductName, FileVersion...) is wrong.
+        const std::vector<std::pair<std::wstring, std::wstring>> expected = {
+            {L"Comments", L"Sorvane Launcher"},
+            {L"CompanyName", L"Sorvane"},
+            {L"FileDescription", L"Sorvane Application Launcher"},
+        };
+        const std::vector<VersionNode>& strings = block.children[0].children;
+        ASSERT_EQ(strings.size(), expected.size()) << testing::PrintToString(block.children[0].Keys());
+        for (size_t i = 0; i < strings.size(); ++i) {
+            SCOPED_TRACE("string " + std::to_string(i));
+            EXPECT_EQ(strings[i].key, expected[i].first);
+            EXPECT_EQ(strings[i].type, 1) << "text";
+            // Counted in characters, with exactly one terminating null.
+            EXPECT_EQ(strings[i].Text(), expected[i].second + L'\0');
+            EXPECT_TRUE(strings[i].children.empty());
         }
     }
 }
@@ -394,24 +227,22 @@ TEST_F(LauncherResources, VersionBlockHoldsExactlyTheExpectedStrings) {
 class LauncherImage : public ::testing::Test {
 protected:
     void SetUp() override {
-        file_ = ReadWholeFile(LauncherPath());
+        file_ = ReadLauncher();
         bytes_ = {file_.data(), file_.size()};
         ASSERT_EQ(bytes_.At<WORD>(0), IMAGE_DOS_SIGNATURE);
-        nt_ = bytes_.At<LONG>(offsetof(IMAGE_DOS_HEADER, e_lfanew));
-        ASSERT_EQ(bytes_.At<DWORD>(nt_), IMAGE_NT_SIGNATURE);
-        header_ = bytes_.At<IMAGE_FILE_HEADER>(nt_ + sizeof(DWORD));
-        ASSERT_EQ(bytes_.At<WORD>(OptionalHeaderOffset()), IMAGE_NT_OPTIONAL_HDR64_MAGIC) << "not a PE32+ image";
-        optional_ = bytes_.At<IMAGE_OPTIONAL_HEADER64>(OptionalHeaderOffset());
+        const size_t nt = bytes_.At<LONG>(offsetof(IMAGE_DOS_HEADER, e_lfanew));
+        ASSERT_EQ(bytes_.At<DWORD>(nt), IMAGE_NT_SIGNATURE);
+        header_ = bytes_.At<IMAGE_FILE_HEADER>(nt + sizeof(DWORD));
+        const size_t optional = nt + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
+        ASSERT_EQ(bytes_.At<WORD>(optional), IMAGE_NT_OPTIONAL_HDR64_MAGIC) << "not a PE32+ image";
+        optional_ = bytes_.At<IMAGE_OPTIONAL_HEADER64>(optional);
+        sections_ = optional + header_.SizeOfOptionalHeader;
     }
 
-    size_t OptionalHeaderOffset() const { return nt_ + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER); }
-
     size_t FileOffset(DWORD rva) const {
-        size_t sections = OptionalHeaderOffset() + header_.SizeOfOptionalHeader;
         for (WORD i = 0; i < header_.NumberOfSections; ++i) {
-            auto s = bytes_.At<IMAGE_SECTION_HEADER>(sections + i * sizeof(IMAGE_SECTION_HEADER));
-            DWORD span = std::max(s.Misc.VirtualSize, s.SizeOfRawData);
-            if (rva >= s.VirtualAddress && rva - s.VirtualAddress < span)
+            auto s = bytes_.At<IMAGE_SECTION_HEADER>(sections_ + i * sizeof(IMAGE_SECTION_HEADER));
+            if (rva >= s.VirtualAddress && rva - s.VirtualAddress < std::max(s.Misc.VirtualSize, s.SizeOfRawData))
                 return rva - s.VirtualAddress + s.PointerToRawData;
         }
         throw std::out_of_range("RVA " + std::to_string(rva) + " is in no section");
@@ -423,38 +254,29 @@ protected:
         return s;
     }
 
-    IMAGE_DATA_DIRECTORY Directory(int index) const {
-        if (static_cast<DWORD>(index) >= optional_.NumberOfRvaAndSizes) return {};
-        return optional_.DataDirectory[index];
+    // Each descriptor table ends with an all-zero entry; only the name field matters here.
+    template <typename Descriptor>
+    void AddDlls(int directory, DWORD Descriptor::*name, std::vector<std::string>* dlls) const {
+        if (static_cast<DWORD>(directory) >= optional_.NumberOfRvaAndSizes) return;
+        if (DWORD rva = optional_.DataDirectory[directory].VirtualAddress) {
+            for (size_t at = FileOffset(rva); DWORD dll = bytes_.At<Descriptor>(at).*name; at += sizeof(Descriptor))
+                dlls->push_back(StringAt(dll));
+        }
     }
 
     std::vector<std::string> ImportedDlls() const {
         std::vector<std::string> dlls;
-        if (DWORD rva = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress) {
-            for (size_t at = FileOffset(rva);; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-                auto d = bytes_.At<IMAGE_IMPORT_DESCRIPTOR>(at);
-                if (d.Name == 0) break;
-                dlls.push_back(StringAt(d.Name));
-            }
-        }
-        if (DWORD rva = Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).VirtualAddress) {
-            for (size_t at = FileOffset(rva);; at += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
-                auto d = bytes_.At<IMAGE_DELAYLOAD_DESCRIPTOR>(at);
-                if (d.DllNameRVA == 0) break;
-                // Old-style delay descriptors hold addresses, not RVAs.
-                DWORD name = d.Attributes.RvaBased ? d.DllNameRVA
-                                                   : static_cast<DWORD>(d.DllNameRVA - optional_.ImageBase);
-                dlls.push_back(StringAt(name));
-            }
-        }
+        AddDlls(IMAGE_DIRECTORY_ENTRY_IMPORT, &IMAGE_IMPORT_DESCRIPTOR::Name, &dlls);
+        // MinGW writes RVA-based delay descriptors; an address-based one would misread and fail here.
+        AddDlls(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, &IMAGE_DELAYLOAD_DESCRIPTOR::DllNameRVA, &dlls);
         return dlls;
     }
 
     std::vector<uint8_t> file_;
     Bytes bytes_;
-    size_t nt_ = 0;
     IMAGE_FILE_HEADER header_{};
     IMAGE_OPTIONAL_HEADER64 optional_{};
+    size_t sections_ = 0;
 };
 
 TEST_F(LauncherImage, IsA64BitGuiProgramForWindowsXp64AndLater) {
@@ -482,24 +304,18 @@ TEST_F(LauncherImage, ContainsNoPathOfTheBuildMachine) {
 }
 
 TEST_F(LauncherImage, ImportsOnlySystemDlls) {
-    static const char* const kAllowed[] = {"kernel32.dll", "user32.dll",   "shell32.dll",
-                                           "shlwapi.dll",  "advapi32.dll", "msvcrt.dll"};
-    // The MinGW runtime DLLs are absent from a clean Windows: they must be linked in statically.
-    static const char* const kForbidden[] = {"libstdc++", "libgcc", "libwinpthread"};
-
+    const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll",   "shell32.dll",
+                                              "shlwapi.dll",  "advapi32.dll", "msvcrt.dll"};
     std::vector<std::string> dlls = ImportedDlls();
     ASSERT_FALSE(dlls.empty()) << "no import directory found";
-    bool kernel32 = false;
-    for (const std::string& dll : dlls) {
-        const std::string name = Lower(dll);
-        kernel32 = kernel32 || name == "kernel32.dll";
-        for (const char* forbidden : kForbidden)
-            EXPECT_TRUE(name.find(forbidden) == std::string::npos) << dll << " is a MinGW runtime DLL";
-        const bool universalCrt = name.starts_with("api-ms-win-crt-") && name.ends_with(".dll");
-        const bool allowed = universalCrt || std::find(std::begin(kAllowed), std::end(kAllowed), name) != std::end(kAllowed);
-        EXPECT_TRUE(allowed) << dll << " is not a DLL that every Windows has";
+    for (std::string& dll : dlls) {
+        for (char& c : dll) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        // Not the MinGW runtime DLLs (libstdc++, libgcc, libwinpthread) either: a clean Windows has none.
+        const bool universalCrt = dll.starts_with("api-ms-win-crt-") && dll.ends_with(".dll");
+        EXPECT_TRUE(universalCrt || std::ranges::count(allowed, dll) == 1)
+            << dll << " is not a DLL that every Windows has";
     }
-    EXPECT_TRUE(kernel32) << "the import directory was misread";
+    EXPECT_EQ(std::ranges::count(dlls, "kernel32.dll"), 1) << "the import directory was misread";
 }
 
 }  // namespace
