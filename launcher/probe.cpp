@@ -16,13 +16,16 @@ namespace sorvane {
 
 static bool createProbePipe(UniqueHandle& readEnd, UniqueHandle& writeEnd)
 {
-    // One probe per process: the process id and the clock make the name unique, and the
-    // first-instance flag makes a clash fail instead of joining someone else's pipe.
+    // One probe per process: the process id and the fine-grained clock make the name unique and
+    // hard to guess, and the first-instance flag makes a clash fail (the probe then finds no
+    // runtime) instead of joining a pipe someone else made.
+    LARGE_INTEGER counter = {};
+    QueryPerformanceCounter(&counter);
     WideBuffer name;
     name.append(L"\\\\.\\pipe\\sorvane-launcher-probe-");
     appendDecimal(name, GetCurrentProcessId());
     name.append(L'-');
-    appendDecimal(name, GetTickCount64());
+    appendDecimal(name, static_cast<unsigned long long>(counter.QuadPart));
     if (name.failed())
         return false;
 
