@@ -131,12 +131,21 @@ ProcessRun runProcess(const ProcessOptions& how) {
     if (how.env) block = environmentBlock(*how.env);
 
     PROCESS_INFORMATION pi{};
-    const auto start = std::chrono::steady_clock::now();
-    if (!CreateProcessW(how.application ? how.application->c_str() : nullptr, commandLine.data(), nullptr, nullptr,
-                        TRUE, how.creationFlags | (how.env ? CREATE_UNICODE_ENVIRONMENT : 0),
-                        how.env ? block.data() : nullptr,
-                        how.currentDirectory ? how.currentDirectory->c_str() : nullptr, &si, &pi))
-        throwLastError("CreateProcessW " + narrow(how.commandLine));
+    auto start = std::chrono::steady_clock::now();
+    // Under Wine a start has been seen to fail once in a while with ERROR_INTERNAL_ERROR while
+    // other tests ran beside it; that is the harness's machine, not the launcher, so try again.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(how.application ? how.application->c_str() : nullptr, commandLine.data(), nullptr, nullptr,
+                           TRUE, how.creationFlags | (how.env ? CREATE_UNICODE_ENVIRONMENT : 0),
+                           how.env ? block.data() : nullptr,
+                           how.currentDirectory ? how.currentDirectory->c_str() : nullptr, &si, &pi))
+            break;
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 5)
+            throwLastError("CreateProcessW " + narrow(how.commandLine));
+        Sleep(200);
+        commandLine = how.commandLine;
+        start = std::chrono::steady_clock::now();
+    }
     UniqueHandle process(pi.hProcess);
     UniqueHandle thread(pi.hThread);
     // Only the child may hold the write ends, or the pipes never report the child's end.
