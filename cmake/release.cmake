@@ -1,12 +1,6 @@
 # The release target: build/release/ laid out as a ready-to-zip install skeleton.
 #   cmake --build --preset mingw --target release
 
-# windres reports no dependencies for the files a script pulls in (ICON, RT_MANIFEST), so an edited
-# icon or manifest would otherwise never reach launcher.exe in an incremental build.
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/launcher/res/launcher.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${CMAKE_SOURCE_DIR}/launcher/res/launcher.ico
-    ${CMAKE_SOURCE_DIR}/launcher/res/launcher.manifest)
-
 # CRLF: the vendor reads it on Windows, where older Notepads show LF-only text as one line.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/README-vendor.txt ${CMAKE_BINARY_DIR}/README-vendor.txt
     @ONLY NEWLINE_STYLE CRLF)

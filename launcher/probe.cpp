@@ -9,8 +9,6 @@
 
 #include "launcher/handle.h"
 #include "launcher/java_version.h"
-#include "launcher/program_search.h"
-#include "launcher/win32_text.h"
 
 namespace sorvane {
 
@@ -73,13 +71,10 @@ static bool readUntilAnswered(HANDLE readEnd, ByteBuffer& output, ULONGLONG dead
     return true;
 }
 
-bool CaptureJavaVersionOutput(ByteBuffer& output, DWORD timeoutMs)
+bool CaptureJavaVersionOutput(const wchar_t* javaPath, ByteBuffer& output, DWORD timeoutMs)
 {
     output.clear();
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    WideBuffer java;
-    if (!FindProgram(L"java.exe", java))
-        return false;
     UniqueHandle readEnd;
     UniqueHandle writeEnd;
     if (!createProbePipe(readEnd, writeEnd))
@@ -98,7 +93,7 @@ bool CaptureJavaVersionOutput(ByteBuffer& output, DWORD timeoutMs)
     // Started by its full path, while the child still sees the command line "java -version".
     wchar_t commandLine[] = L"java -version";
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(java.c_str(), commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessW(javaPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
         return false;
     UniqueHandle probe(process.hProcess);
     CloseHandle(process.hThread);

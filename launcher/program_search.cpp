@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "launcher/install_layout.h"
-#include "launcher/win32_text.h"
+#include "launcher/win32_support.h"
 
 namespace sorvane {
 
@@ -36,9 +36,9 @@ static bool isFileInSystemDirectory(Query query, const wchar_t* suffix, const wc
     return isFileIn(directory.c_str(), directory.size(), fileName, path);
 }
 
-bool FindProgram(const wchar_t* fileName, WideBuffer& path)
+bool FindProgram(const wchar_t* launcherPath, const wchar_t* fileName, WideBuffer& path)
 {
-    WideBuffer own = InstallDirectory(ModuleFilePath().c_str());
+    WideBuffer own = InstallDirectory(launcherPath);
     if (isFileIn(own.c_str(), own.size(), fileName, path))
         return true;
     if (isFileInSystemDirectory(GetSystemDirectoryW, L"", fileName, path) ||

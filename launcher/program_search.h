@@ -5,10 +5,10 @@
 
 namespace sorvane {
 
-// Looks for fileName in the launcher's own directory, the system directory, the 16-bit system
+// Looks for fileName in the directory of launcherPath (launcher.exe itself), the system directory, the 16-bit system
 // directory, the Windows directory, then each PATH entry: CreateProcessW's order with the current
 // directory left out, as with NoDefaultCurrentDirectoryInExePath, so that a java.exe planted in
 // whatever directory the launcher was started from is never run.
-bool FindProgram(const wchar_t* fileName, WideBuffer& path);
+bool FindProgram(const wchar_t* launcherPath, const wchar_t* fileName, WideBuffer& path);
 
 }  // namespace sorvane

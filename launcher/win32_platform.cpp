@@ -6,7 +6,7 @@
 #include "launcher/log/launcher_log.h"
 #include "launcher/probe.h"
 #include "launcher/program_search.h"
-#include "launcher/win32_text.h"
+#include "launcher/win32_support.h"
 
 namespace sorvane {
 
@@ -34,7 +34,8 @@ void Win32Platform::echo(const wchar_t* line)
 
 bool Win32Platform::captureProbeOutput(ByteBuffer& output)
 {
-    return CaptureJavaVersionOutput(output);
+    WideBuffer java;
+    return FindProgram(modulePath_.c_str(), L"java.exe", java) && CaptureJavaVersionOutput(java.c_str(), output);
 }
 
 bool Win32Platform::fileExists(const wchar_t* path)
@@ -56,7 +57,7 @@ bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine,
     WideBuffer application;
     if (hasDirectory(program)) {
         application.append(program);
-    } else if (!FindProgram(program, application)) {
+    } else if (!FindProgram(modulePath_.c_str(), program, application)) {
         error = ERROR_FILE_NOT_FOUND;
         return false;
     }

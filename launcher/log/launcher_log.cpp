@@ -6,7 +6,7 @@
 
 #include "launcher/handle.h"
 #include "launcher/log/log_record.h"
-#include "launcher/win32_text.h"
+#include "launcher/win32_support.h"
 
 namespace sorvane {
 

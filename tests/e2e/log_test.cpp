@@ -156,22 +156,18 @@ TEST_F(LauncherLog, ProfilePathAtThePlatformLimitNeitherCrashesNorStopsTheRun)
 TEST_F(LauncherLog, TwentyLaunchersAtOnceLoseAndTearNoRecord)
 {
     Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}}}});
-    RunOptions options{.args = L"ARG"};
-    const std::wstring launcher = s.launcherPath();
-    const std::wstring cwd = s.dir(StubDir::Cwd);
-    const std::wstring commandLine = s.commandLineFor(options);
+    const RunOptions options{.args = L"ARG"};
+    ProcessOptions launcher;
+    launcher.application = s.launcherPath();
+    launcher.commandLine = s.commandLineFor(options);
+    launcher.env = s.environmentFor(options);
+    launcher.currentDirectory = s.dir(StubDir::Cwd);
 
     constexpr int kLaunchers = 20;
     std::vector<HANDLE> processes;
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(0);
-    std::wstring block = environmentBlock(s.environmentFor(options));
     for (int i = 0; i < kLaunchers; ++i) {
         STARTUPINFOW startup{.cb = sizeof startup};
-        PROCESS_INFORMATION info{};
-        std::vector<wchar_t> writable = line;
-        ASSERT_TRUE(CreateProcessW(launcher.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                                   block.data(), cwd.c_str(), &startup, &info));
+        const PROCESS_INFORMATION info = startProcess(launcher, startup, false);
         CloseHandle(info.hThread);
         processes.push_back(info.hProcess);
     }

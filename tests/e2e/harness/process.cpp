@@ -112,6 +112,25 @@ std::wstring quoteArgument(std::wstring_view argument) {
     return out;
 }
 
+PROCESS_INFORMATION startProcess(const ProcessOptions& how, STARTUPINFOW& startup, bool inheritHandles) {
+    std::wstring block;
+    if (how.env) block = environmentBlock(*how.env);
+    // Under Wine a start has been seen to fail once in a while with ERROR_INTERNAL_ERROR while
+    // other tests ran beside it; that is the harness's machine, not the launcher, so try again.
+    for (int attempt = 1;; ++attempt) {
+        std::wstring commandLine = how.commandLine;  // CreateProcessW may write into it
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(how.application ? how.application->c_str() : nullptr, commandLine.data(), nullptr, nullptr,
+                           inheritHandles, how.creationFlags | (how.env ? CREATE_UNICODE_ENVIRONMENT : 0),
+                           how.env ? block.data() : nullptr,
+                           how.currentDirectory ? how.currentDirectory->c_str() : nullptr, &startup, &pi))
+            return pi;
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 5)
+            throwLastError("CreateProcessW " + narrow(how.commandLine));
+        Sleep(200);
+    }
+}
+
 ProcessRun runProcess(const ProcessOptions& how) {
     Pipe out = makePipe();
     Pipe err = how.mergeStderr ? Pipe{} : makePipe();
@@ -126,26 +145,8 @@ ProcessRun runProcess(const ProcessOptions& how) {
     si.hStdOutput = out.write.get();
     si.hStdError = how.mergeStderr ? out.write.get() : err.write.get();
 
-    std::wstring commandLine = how.commandLine;  // CreateProcessW may write into it
-    std::wstring block;
-    if (how.env) block = environmentBlock(*how.env);
-
-    PROCESS_INFORMATION pi{};
-    auto start = std::chrono::steady_clock::now();
-    // Under Wine a start has been seen to fail once in a while with ERROR_INTERNAL_ERROR while
-    // other tests ran beside it; that is the harness's machine, not the launcher, so try again.
-    for (int attempt = 1;; ++attempt) {
-        if (CreateProcessW(how.application ? how.application->c_str() : nullptr, commandLine.data(), nullptr, nullptr,
-                           TRUE, how.creationFlags | (how.env ? CREATE_UNICODE_ENVIRONMENT : 0),
-                           how.env ? block.data() : nullptr,
-                           how.currentDirectory ? how.currentDirectory->c_str() : nullptr, &si, &pi))
-            break;
-        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 5)
-            throwLastError("CreateProcessW " + narrow(how.commandLine));
-        Sleep(200);
-        commandLine = how.commandLine;
-        start = std::chrono::steady_clock::now();
-    }
+    const PROCESS_INFORMATION pi = startProcess(how, si, true);
+    const auto start = std::chrono::steady_clock::now();
     UniqueHandle process(pi.hProcess);
     UniqueHandle thread(pi.hThread);
     // Only the child may hold the write ends, or the pipes never report the child's end.

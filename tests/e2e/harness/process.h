@@ -61,6 +61,10 @@ struct ProcessRun {
 // Throws when the process cannot be started.
 ProcessRun runProcess(const ProcessOptions& how);
 
+// Only starts the process (application, command line, environment, directory, creation flags of
+// how) with the given start-up record; the caller owns both handles. Throws when it cannot.
+PROCESS_INFORMATION startProcess(const ProcessOptions& how, STARTUPINFOW& startup, bool inheritHandles);
+
 // ---- processes by image ----
 struct ProcessEntry {
     DWORD processId = 0;

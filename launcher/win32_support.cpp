@@ -1,4 +1,4 @@
-#include "launcher/win32_text.h"
+#include "launcher/win32_support.h"
 
 namespace sorvane {
 
