@@ -50,4 +50,11 @@ WideBuffer UpdaterJarArgument(const wchar_t* modulePath)
     return argument;
 }
 
+WideBuffer JavawBesideJava(const wchar_t* javaPath)
+{
+    WideBuffer path = InstallDirectory(javaPath);
+    path.append(kJavawName);
+    return path;
+}
+
 }  // namespace sorvane

@@ -27,4 +27,9 @@ WideBuffer InstallPathArgument(const wchar_t* modulePath);
 // "<install>\getdown-launcher-1.8.6.jar" followed by a space.
 WideBuffer UpdaterJarArgument(const wchar_t* modulePath);
 
+inline constexpr wchar_t kJavawName[] = L"javaw.exe";
+
+// javaw.exe in the directory of javaPath, the java.exe that answered the probe.
+WideBuffer JavawBesideJava(const wchar_t* javaPath);
+
 }  // namespace sorvane

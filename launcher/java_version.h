@@ -11,8 +11,9 @@ namespace sorvane {
 // a decimal rounding of "1.7" can never send a 1.7 runtime to the bundled one.
 inline constexpr double SYSTEM_JAVA_MIN_VERSION = 1.699;
 
-// The probe stops reading at this many bytes of output.
-inline constexpr size_t kProbeOutputLimit = 1024;
+// The probe stops reading at this many bytes of output. Monitoring agents print
+// "Picked up JAVA_TOOL_OPTIONS: ..." lines of well over a kilobyte before the version.
+inline constexpr size_t kProbeOutputLimit = 65536;
 
 // JavaVersionText never holds more than this many characters.
 inline constexpr size_t kJavaVersionTextLimit = 99;

@@ -4,7 +4,8 @@
 //   3. run "java -version" and log the version found;
 //   4. choose the machine's runtime (1.7 or later) or the bundled one, and log the choice;
 //   5. for the bundled runtime, check that its javaw.exe exists; if not, log, show the box, end;
-//   6. build the child command line, start the child, wait for it, log "Sorvane Launcher started".
+//   6. build the child command line, start the child (the machine's javaw.exe beside the java.exe
+//      that answered), wait for it, log "Sorvane Launcher started".
 #include "launcher/launch_sequence.h"
 
 #include "launcher/command_line.h"
@@ -32,9 +33,10 @@ int RunLauncher(Platform& platform)
         return kExitNoArgument;
 
     ByteBuffer probeOutput;
+    WideBuffer java;
     ByteBuffer versionText;
     bool found = false;
-    if (platform.captureProbeOutput(probeOutput)) {
+    if (platform.captureProbeOutput(probeOutput, java)) {
         found = FindJavaVersionText(probeOutput.c_str(), probeOutput.size(), versionText);
         if (!found)
             platform.echo(L"Java version not found!");
@@ -78,9 +80,17 @@ int RunLauncher(Platform& platform)
     }
     platform.echo(childCommandLine.c_str());
 
+    // The machine's javaw.exe is the one beside the java.exe whose version was just checked, so a
+    // stale javaw.exe earlier on PATH is never started; only where that directory has none is it
+    // looked for the way java.exe was.
+    const wchar_t* javaw = localJava.c_str();
+    WideBuffer systemJavaw;
+    if (runtime == Runtime::System) {
+        systemJavaw = JavawBesideJava(java.c_str());
+        javaw = !java.empty() && platform.fileExists(systemJavaw.c_str()) ? systemJavaw.c_str() : kJavawName;
+    }
     unsigned long error = 0;
-    bool ran = platform.runChild(runtime == Runtime::System ? L"javaw.exe" : localJava.c_str(),
-                                 childCommandLine.c_str(), error);
+    bool ran = platform.runChild(javaw, childCommandLine.c_str(), error);
     if (!ran)
         logWithDecimal(platform, "Failed to start Java, error ", error);
     // Written once the child has ended, not when it starts.

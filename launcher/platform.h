@@ -16,9 +16,9 @@ public:
     // Standard output, for whoever starts the launcher with it redirected; nothing relies on it.
     virtual void echo(const wchar_t* line) = 0;
 
-    // Runs "java -version" and collects what it writes. False when no java program could be
-    // started at all, or it did not answer in time.
-    virtual bool captureProbeOutput(ByteBuffer& output) = 0;
+    // Runs "java -version" and collects what it writes; java is the full path of the java.exe
+    // that ran. False when no java program could be started at all, or it did not answer in time.
+    virtual bool captureProbeOutput(ByteBuffer& output, WideBuffer& java) = 0;
 
     virtual bool fileExists(const wchar_t* path) = 0;
 

@@ -9,6 +9,7 @@
 
 #include "launcher/handle.h"
 #include "launcher/java_version.h"
+#include "launcher/win32_support.h"
 
 namespace sorvane {
 
@@ -37,6 +38,50 @@ static bool createProbePipe(UniqueHandle& readEnd, UniqueHandle& writeEnd)
     return writeEnd.valid();
 }
 
+// Only the listed handles reach a child started with this attribute: a probe that inherited every
+// inheritable handle of the launcher would hold, for instance, the pipe on which a caller reads the
+// launcher's output, and that caller would see the output end only when the JVM had ended too.
+class InheritedHandleList {
+public:
+    explicit InheritedHandleList(HANDLE* handle)
+    {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        if (size == 0 || !storage_.reserve(size))
+            return;
+        auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size))
+            return;
+        list_ = list;
+        if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handle, sizeof *handle, nullptr,
+                                       nullptr)) {
+            DeleteProcThreadAttributeList(list_);
+            list_ = nullptr;
+        }
+    }
+    InheritedHandleList(const InheritedHandleList&) = delete;
+    InheritedHandleList& operator=(const InheritedHandleList&) = delete;
+    ~InheritedHandleList()
+    {
+        if (list_)
+            DeleteProcThreadAttributeList(list_);
+    }
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+private:
+    ByteBuffer storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+static bool holdsQuoteOrZero(const char* bytes, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        if (bytes[i] == '"' || bytes[i] == 0)
+            return true;
+    }
+    return false;
+}
+
 // Reads into output until the version is complete, the limit is reached, the pipe ends or the
 // deadline passes. False only on the deadline.
 static bool readUntilAnswered(HANDLE readEnd, ByteBuffer& output, ULONGLONG deadline)
@@ -44,12 +89,16 @@ static bool readUntilAnswered(HANDLE readEnd, ByteBuffer& output, ULONGLONG dead
     UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!event)
         return true;
-    char chunk[kProbeOutputLimit];
-    while (output.size() < kProbeOutputLimit && !ProbeOutputComplete(output.c_str(), output.size())) {
+    while (output.size() < kProbeOutputLimit) {
+        // Straight into the output: a JVM writes its answer in a few lines, but what a monitoring
+        // agent prints before it can run to kilobytes.
+        size_t had = output.size();
+        if (!output.reserve(kProbeOutputLimit))
+            return true;
         OVERLAPPED read = {};
         read.hEvent = event.get();
-        DWORD want = static_cast<DWORD>(kProbeOutputLimit - output.size());
-        if (!ReadFile(readEnd, chunk, want, nullptr, &read)) {
+        DWORD want = static_cast<DWORD>(kProbeOutputLimit - had);
+        if (!ReadFile(readEnd, output.data() + had, want, nullptr, &read)) {
             if (GetLastError() != ERROR_IO_PENDING)
                 return true;   // the pipe has ended
             ULONGLONG now = GetTickCount64();
@@ -64,8 +113,10 @@ static bool readUntilAnswered(HANDLE readEnd, ByteBuffer& output, ULONGLONG dead
         DWORD got = 0;
         if (!GetOverlappedResult(readEnd, &read, &got, FALSE))
             return true;
-        output.append(chunk, got);
-        if (output.failed())
+        output.setSize(had + got);
+        // Only a double quote or a zero byte can complete the answer, so a long preamble read in
+        // small pieces is not scanned again for every piece.
+        if (holdsQuoteOrZero(output.c_str() + had, got) && ProbeOutputComplete(output.c_str(), output.size()))
             return true;
     }
     return true;
@@ -79,21 +130,31 @@ bool CaptureJavaVersionOutput(const wchar_t* javaPath, ByteBuffer& output, DWORD
     UniqueHandle writeEnd;
     if (!createProbePipe(readEnd, writeEnd))
         return false;
+    HANDLE inherited = writeEnd.get();
+    InheritedHandleList handleList(&inherited);
+    if (!handleList.get())
+        return false;
 
     // The launcher's own start-up record is the template: hidden, output and errors on the pipe.
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    GetStartupInfoW(&startup);
-    startup.cb = sizeof startup;
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
-    startup.wShowWindow = SW_HIDE;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    // A shim java.exe that starts the real one passes the hidden state on. Standard input is left
+    // out: the probe inherits nothing but the pipe, so no handle of the launcher's is valid in it.
+    STARTUPINFOEXW startup = {};
+    GetStartupInfoW(&startup.StartupInfo);
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.hStdInput = nullptr;
+    startup.StartupInfo.hStdOutput = inherited;
+    startup.StartupInfo.hStdError = inherited;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.lpAttributeList = handleList.get();
 
     // Started by its full path, while the child still sees the command line "java -version".
-    wchar_t commandLine[] = L"java -version";
+    // Detached, java.exe (a console program) gets no console: a launcher started from the desktop
+    // has none to share, and a console of its own would start a console host on every run.
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(javaPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+    DWORD error = 0;
+    if (!StartProcess(javaPath, L"java -version", true, DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT,
+                      startup.StartupInfo, process, error))
         return false;
     UniqueHandle probe(process.hProcess);
     CloseHandle(process.hThread);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "launcher/install_layout.h"
+#include "launcher/search_path.h"
 #include "launcher/win32_support.h"
 
 namespace sorvane {
@@ -47,25 +48,14 @@ bool FindProgram(const wchar_t* launcherPath, const wchar_t* fileName, WideBuffe
         return true;
 
     WideBuffer searchPath;
-    if (!ReadEnvironmentVariable(L"PATH", searchPath))
-        return false;
-    const wchar_t* entry = searchPath.c_str();
-    while (*entry) {
-        const wchar_t* end = entry;
-        while (*end && *end != L';')
-            ++end;
-        // Installers sometimes write an entry in quotes; the quotes are not part of the directory.
-        const wchar_t* first = entry;
-        const wchar_t* last = end;
-        while (first < last && *first == L' ')
-            ++first;
-        if (last - first >= 2 && *first == L'"' && last[-1] == L'"') {
-            ++first;
-            --last;
+    if (ReadEnvironmentVariable(L"PATH", searchPath)) {
+        SearchPathEntries entries(searchPath.c_str());
+        const wchar_t* entry = nullptr;
+        size_t length = 0;
+        while (entries.next(entry, length)) {
+            if (IsFullyQualifiedPath(entry, length) && isFileIn(entry, length, fileName, path))
+                return true;
         }
-        if (isFileIn(first, static_cast<size_t>(last - first), fileName, path))
-            return true;
-        entry = *end ? end + 1 : end;
     }
     path.clear();
     return false;

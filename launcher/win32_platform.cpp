@@ -32,9 +32,8 @@ void Win32Platform::echo(const wchar_t* line)
     EchoLine(line);
 }
 
-bool Win32Platform::captureProbeOutput(ByteBuffer& output)
+bool Win32Platform::captureProbeOutput(ByteBuffer& output, WideBuffer& java)
 {
-    WideBuffer java;
     return FindProgram(modulePath_.c_str(), L"java.exe", java) && CaptureJavaVersionOutput(java.c_str(), output);
 }
 
@@ -61,9 +60,7 @@ bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine,
         error = ERROR_FILE_NOT_FOUND;
         return false;
     }
-    WideBuffer writableLine;   // CreateProcessW may write into its command line
-    writableLine.append(commandLine);
-    if (application.failed() || writableLine.failed()) {
+    if (application.failed()) {
         error = ERROR_NOT_ENOUGH_MEMORY;
         return false;
     }
@@ -71,11 +68,8 @@ bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine,
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(application.c_str(), writableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        error = GetLastError();
+    if (!StartProcess(application.c_str(), commandLine, false, 0, startup, process, error))
         return false;
-    }
     UniqueHandle child(process.hProcess);
     UniqueHandle thread(process.hThread);
     WaitForSingleObject(child.get(), INFINITE);

@@ -14,7 +14,7 @@ public:
     const wchar_t* modulePath() override;
     void log(const char* message) override;
     void echo(const wchar_t* line) override;
-    bool captureProbeOutput(ByteBuffer& output) override;
+    bool captureProbeOutput(ByteBuffer& output, WideBuffer& java) override;
     bool fileExists(const wchar_t* path) override;
     bool runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error) override;
     void showMessageBox(const wchar_t* text, const wchar_t* caption) override;

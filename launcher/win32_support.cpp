@@ -68,7 +68,9 @@ WideBuffer ModuleFilePath()
         DWORD n = GetModuleFileNameW(nullptr, path.data(), size);
         if (n == 0)
             break;
-        if (n < size && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        // A path that was cut short fills the whole buffer; GetLastError() is not looked at, since
+        // a call that succeeds leaves whatever error an earlier call had set.
+        if (n < size) {
             path.setSize(n);
             break;
         }
@@ -129,6 +131,26 @@ WideBuffer FileSystemPath(const wchar_t* path)
         result.append(path, length);
     }
     return result;
+}
+
+bool StartProcess(const wchar_t* application, const wchar_t* commandLine, bool inheritHandles, DWORD flags,
+                  STARTUPINFOW& startup, PROCESS_INFORMATION& process, DWORD& error)
+{
+    for (int attempt = 1;; ++attempt) {
+        WideBuffer writableLine;   // CreateProcessW may write into its command line
+        writableLine.append(commandLine);
+        if (writableLine.failed()) {
+            error = ERROR_NOT_ENOUGH_MEMORY;
+            return false;
+        }
+        if (CreateProcessW(application, writableLine.data(), nullptr, nullptr, inheritHandles, flags, nullptr, nullptr,
+                           &startup, &process))
+            return true;
+        error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_INTERNAL_ERROR) || attempt == kStartAttempts)
+            return false;
+        Sleep(kStartRetryDelayMs);
+    }
 }
 
 bool PathExists(const wchar_t* path)

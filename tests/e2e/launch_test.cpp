@@ -62,6 +62,8 @@ TEST_F(LaunchSequence, TypicalRunUsesTheSystemRuntimeWithTheTrustStore)
     const auto& probes = r.at(StubDir::Java).probes;
     ASSERT_EQ(probes.size(), 1u);
     EXPECT_EQ(probes[0], L"java -version");
+    // Started from the desktop the launcher has no console; the probe must not get one of its own.
+    EXPECT_EQ(r.at(StubDir::Java).probeConsoleProcesses, std::vector<DWORD>{0});
 
     const auto& runs = r.at(StubDir::Java).javawRuns;
     ASSERT_EQ(runs.size(), 1u);
@@ -72,6 +74,9 @@ TEST_F(LaunchSequence, TypicalRunUsesTheSystemRuntimeWithTheTrustStore)
                                                       L"-DSorvaneInstallPath=" + dir, L"-jar",
                                                       dir + L"getdown-launcher-1.8.6.jar", L"ARG"}));
 }
+
+const std::string kLongPickedUpLine = "Picked up JAVA_TOOL_OPTIONS: -Dfile.encoding=\"UTF-8\" -javaagent:C:\\agent.jar=" +
+                                     std::string(2000, 'x') + "\r\n";
 
 struct VersionCase {
     const char* name;
@@ -114,6 +119,11 @@ const VersionCase kVersions[] = {
      "System java version: 11.0.2", true},
     {"ZeroBytesEndTheOutput", StubScript().err(std::string("java version \"1.8", 17) + std::string(1, '\0') + "\"\n"),
      "System java version: JRE not found", false},
+    // What monitoring agents print: kilobytes of options, quotes among them, before the version.
+    {"LongPickedUpLineInOneWrite", StubScript().err(kLongPickedUpLine + "java version \"1.8.0_281\"\r\n"),
+     "System java version: 1.8.0_281", true},
+    {"LongPickedUpLineThenTheVersion", StubScript().err(kLongPickedUpLine).sleep(300).javaVersion("11.0.2"),
+     "System java version: 11.0.2", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Versions, RuntimeChoice, ::testing::ValuesIn(kVersions),
@@ -150,7 +160,7 @@ TEST_F(LaunchSequence, BundledRuntimeIsFoundInAwkwardInstallPaths)
     for (const wchar_t* installName : {L"My Tool (x86) 2.0", L"Zażółć gęślą jaźń Ελληνικά"}) {
         Sandbox& s = layOut({.installName = installName, .stubs = {{StubDir::Jre, BundledJava()}}});
         LaunchResult r = s.run({.args = L"ARG", .javaDirOnPath = false});
-        EXPECT_EQ(r.exitCode, 0u) << installName;
+        EXPECT_EQ(r.exitCode, 0u) << narrow(installName);
         EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: JRE not found", kBundled, kStarted}));
         ASSERT_EQ(r.at(StubDir::Jre).javawRuns.size(), 1u);
         EXPECT_EQ(r.at(StubDir::Jre).javawRuns[0].argv.at(1), L"-DSorvaneInstallPath=" + s.installDir() + L"\\");
@@ -226,13 +236,64 @@ TEST_F(LaunchSequence, ProgramsPlantedInTheCurrentDirectoryAreNeverRun)
 {
     Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))},
                                    {StubDir::Cwd, SystemJava(StubScript().javaVersion("1.6.0_45"))}}});
-    LaunchResult r = s.run({.args = L"ARG"});
+    const std::wstring relativeDir = s.dir(StubDir::Cwd) + L"\\tools\\bin";
+    placeJavaStub(relativeDir, StubScript().javaVersion("1.6.0_45"));
+    placeJavawStub(relativeDir);
+    const std::wstring path = findVariable(s.environmentFor({}), L"PATH").value();
+    // Not even through PATH entries that name the current directory or a place below it.
+    for (const wchar_t* pathPrefix : {L"", L".;tools\\bin;"}) {
+        LaunchResult r = s.run({.args = L"ARG", .env = {{L"PATH", std::wstring(pathPrefix) + path}}});
+        EXPECT_EQ(r.exitCode, 0u);
+        EXPECT_TRUE(r.at(StubDir::Cwd).probes.empty()) << narrow(pathPrefix);
+        EXPECT_TRUE(r.at(StubDir::Cwd).javawRuns.empty()) << narrow(pathPrefix);
+        EXPECT_EQ(readStubActivity(relativeDir).probes.size() + readStubActivity(relativeDir).javawRuns.size(), 0u);
+        EXPECT_EQ(r.at(StubDir::Java).probes.size(), 1u);
+        EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+        EXPECT_EQ(Messages(r).at(1), "System java version: 1.8.0_281");
+    }
+}
+
+TEST_F(LaunchSequence, SystemJavawIsTheOneBesideTheJavaThatAnswered)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))}}});
+    const std::wstring stale = s.root() + L"\\stale-javaw";
+    placeJavawStub(stale);
+    const std::wstring path = findVariable(s.environmentFor({}), L"PATH").value();
+    LaunchResult r = s.run({.args = L"ARG", .env = {{L"PATH", stale + L";" + path}}});
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_TRUE(r.at(StubDir::Cwd).probes.empty());
-    EXPECT_TRUE(r.at(StubDir::Cwd).javawRuns.empty());
-    EXPECT_EQ(r.at(StubDir::Java).probes.size(), 1u);
-    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
-    EXPECT_EQ(Messages(r).at(1), "System java version: 1.8.0_281");
+    EXPECT_TRUE(readStubActivity(stale).javawRuns.empty()) << "a javaw.exe whose version was never checked ran";
+    ASSERT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns[0].argv.at(0), L"javaw.exe ");
+}
+
+TEST_F(LaunchSequence, CallerReadingTheOutputSeesItEndWithTheLauncherWhileTheProbeLingers)
+{
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281").sleep(8000))}}});
+    LaunchResult r = s.run({.args = L"ARG", .straysGraceMs = 0, .outputEndWaitMs = 5000});
+    EXPECT_EQ(r.exitCode, 0u);
+    ASSERT_TRUE(r.outputEnded) << "the launcher's output was still open 5 s after it ended: the probe holds it";
+    EXPECT_LT((*r.outputEnded - r.elapsed).count(), 1500);
+}
+
+TEST_F(LaunchSequence, JavawHeldOpenForAMomentStillStarts)
+{
+    // As a virus scanner holds a freshly updated javaw.exe: no sharing, for 400 ms from the moment
+    // the launcher has chosen the runtime, so its first try to start it is sure to fail.
+    Sandbox& s = layOut({.stubs = {{StubDir::Jre, BundledJava()}}});
+    const std::wstring javaw = s.dir(StubDir::Jre) + L"\\javaw.exe";
+    const std::wstring log = s.logDir() + L"\\" + todayLogName();
+    UniqueHandle held(CreateFileW(longPath(javaw).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held) << lastErrorMessage("CreateFileW");
+    std::optional<ULONGLONG> chosenAt;
+    LaunchResult r = s.run({.args = L"ARG", .javaDirOnPath = false, .whileRunning = [&] {
+        if (!chosenAt && readFile(log).value_or("").find(kBundled) != std::string::npos) chosenAt = GetTickCount64();
+        if (chosenAt && GetTickCount64() - *chosenAt >= 400) held.reset();
+    }});
+    held.reset();
+    ASSERT_TRUE(chosenAt);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: JRE not found", kBundled, kStarted}));
+    EXPECT_EQ(r.at(StubDir::Jre).javawRuns.size(), 1u);
 }
 
 TEST_F(LaunchSequence, JavaBesideTheLauncherComesBeforePath)

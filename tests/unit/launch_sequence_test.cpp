@@ -16,6 +16,7 @@ public:
     std::wstring line = L"launcher.exe ARG";
     std::wstring module = L"C:\\Apps\\Tool\\launcher.exe";
     std::optional<std::string> probeOutput;   // nullopt: no java could be started
+    std::wstring javaPath = L"C:\\Java\\bin\\java.exe";   // the java.exe that answered
     std::set<std::wstring> existing;
     bool childStarts = true;
     unsigned long childError = 0;
@@ -33,12 +34,13 @@ public:
     const wchar_t* modulePath() override { return module.c_str(); }
     void log(const char* message) override { records.emplace_back(message); }
     void echo(const wchar_t* text) override { echoes.emplace_back(text); }
-    bool captureProbeOutput(ByteBuffer& output) override
+    bool captureProbeOutput(ByteBuffer& output, WideBuffer& java) override
     {
         ++probes;
         if (!probeOutput)
             return false;
         output.append(probeOutput->data(), probeOutput->size());
+        java.append(javaPath.c_str());
         return true;
     }
     bool fileExists(const wchar_t* path) override
@@ -64,6 +66,7 @@ public:
 
 const std::wstring kLocalJava = L"C:\\Apps\\Tool\\jre\\bin\\javaw.exe";
 const std::wstring kTrustStore = L"C:\\Apps\\Tool\\security\\cacerts";
+const std::wstring kSystemJavaw = L"C:\\Java\\bin\\javaw.exe";
 const char kStart[] = "Starting Sorvane Launcher...";
 const char kSystem[] = "System JRE version >= 1.7, using system JRE";
 const char kBundled[] = "System JRE not found, or JRE version < 1.7,  using bundled JRE";
@@ -74,15 +77,17 @@ TEST(LaunchSequence, TypicalRunRecordsEveryStepAndStartsTheSystemRuntime)
 {
     FakePlatform p;
     p.probeOutput = "java version \"1.8.0_281\"\n";
-    p.existing = {kTrustStore};
+    p.existing = {kTrustStore, kSystemJavaw};
     EXPECT_EQ(RunLauncher(p), kExitChildEnded);
     EXPECT_EQ(p.records, (std::vector<std::string>{kStart, "System java version: 1.8.0_281", kSystem, kCert,
                                                    "<child ran>", kStarted}));
-    EXPECT_EQ(*p.childProgram, L"javaw.exe");
+    // The javaw.exe beside the java.exe whose version was checked; the command line still names
+    // the bare program.
+    EXPECT_EQ(*p.childProgram, kSystemJavaw);
     EXPECT_EQ(*p.childLine,
               LR"("javaw.exe " -Djavax.net.ssl.trustStore="C:\Apps\Tool\security\cacerts" -DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" "ARG")");
     // With the system runtime the bundled one is never looked at.
-    EXPECT_EQ(p.fileChecks, std::vector<std::wstring>{kTrustStore});
+    EXPECT_EQ(p.fileChecks, (std::vector<std::wstring>{kTrustStore, kSystemJavaw}));
     EXPECT_EQ(p.echoes.back(), *p.childLine);
 }
 
@@ -119,6 +124,7 @@ TEST_P(RuntimeChoice, FollowsTheVersionFound)
     ASSERT_GE(p.records.size(), 3u);
     EXPECT_EQ(p.records[1], c.statusRecord);
     EXPECT_EQ(p.records[2], c.system ? kSystem : kBundled);
+    // Without a javaw.exe beside the java.exe that answered, it is searched for by name.
     EXPECT_EQ(*p.childProgram, c.system ? L"javaw.exe" : kLocalJava);
     EXPECT_EQ(p.childLine->rfind(c.system ? L"\"javaw.exe \" " : L"\"" + kLocalJava + L"\" ", 0), 0u);
 }

@@ -153,7 +153,11 @@ StubActivity readStubActivity(const std::wstring& dir) {
         std::string_view rest = *ran;
         while (!rest.empty()) {
             const auto eol = rest.find('\n');
-            activity.probes.push_back(widen(rest.substr(0, eol)));
+            const std::string_view line = rest.substr(0, eol);
+            const auto tab = line.find('\t');
+            if (tab == std::string_view::npos) throw std::runtime_error("java-ran.txt: no console count");
+            activity.probeConsoleProcesses.push_back(static_cast<DWORD>(std::stoul(std::string(line.substr(0, tab)))));
+            activity.probes.push_back(widen(line.substr(tab + 1)));
             rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
         }
     }
@@ -357,8 +361,11 @@ LaunchResult Sandbox::run(const RunOptions& options) {
     process.env = environmentFor(options);
     process.currentDirectory = options.currentDirectory.value_or(dir(StubDir::Cwd));
     process.timeoutMs = options.timeoutMs;
-    if (options.dismissBoxes) {
-        process.whileWaiting = [&](DWORD pid) {
+    process.creationFlags = options.detached ? DETACHED_PROCESS : 0;
+    process.outputEndWaitMs = options.outputEndWaitMs;
+    process.whileWaiting = [&](DWORD pid) {
+        if (options.whileRunning) options.whileRunning();
+        if (options.dismissBoxes) {
             // Forget closed boxes: a later box may be given a closed one's handle.
             std::erase_if(pressed, [](HWND h) { return !IsWindow(h); });
             const auto box = findMessageBox(nullptr, pid);
@@ -366,8 +373,8 @@ LaunchResult Sandbox::run(const RunOptions& options) {
             result.boxes.push_back({box->caption, box->text});
             pressOk(box->window);
             pressed.insert(box->window);
-        };
-    }
+        }
+    };
 
     const ProcessRun run = runProcess(process);
     if (run.timedOut)
@@ -379,6 +386,7 @@ LaunchResult Sandbox::run(const RunOptions& options) {
     result.started = run.created;
     result.ended = run.exited;
     result.out = run.out;
+    result.outputEnded = run.outputEnded;
     result.err = run.err;
 
     result.strays = stillRunning(processesUnder(root()), options.straysGraceMs);

@@ -23,6 +23,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -79,7 +80,8 @@ struct JavawRun {
 std::vector<JavawRun> parseJavawRecords(std::string_view bytes);
 
 struct StubActivity {
-    std::vector<std::wstring> probes;  // command line of each java.exe run there
+    std::vector<std::wstring> probes;         // command line of each java.exe run there
+    std::vector<DWORD> probeConsoleProcesses;  // processes on each run's console; 0: it had none
     std::vector<JavawRun> javawRuns;
 };
 StubActivity readStubActivity(const std::wstring& dir);
@@ -149,6 +151,11 @@ struct RunOptions {
     DWORD timeoutMs = 60000;    // a time-out kills the launcher and fails the test
     bool dismissBoxes = true;   // press OK on every message box the launcher shows, recording it
     DWORD straysGraceMs = 500;  // how long stubs may take to end after the launcher did
+    // As the desktop shell starts it: with no console of its own (DETACHED_PROCESS). A launcher
+    // started by a console program (a test) would share that console with its console children.
+    bool detached = true;
+    DWORD outputEndWaitMs = 0;          // see LaunchResult::outputEnded
+    std::function<void()> whileRunning;  // called about every 10 ms while the launcher runs
 };
 
 struct LogFile {
@@ -168,6 +175,9 @@ struct LaunchResult {
     std::uint64_t started = 0;  // FILETIME of the launcher's creation and exit (GetProcessTimes)
     std::uint64_t ended = 0;
     std::string out;  // what the launcher wrote to its stdout
+    // Since the start, when its stdout pipe ended (every copy of the write end closed); nullopt
+    // when it was still open outputEndWaitMs after the launcher ended.
+    std::optional<std::chrono::milliseconds> outputEnded;
     std::string err;
     std::vector<LogFile> logFiles;                        // every *.log in the log folder, by name
     std::string log;                                      // their bytes, concatenated in that order

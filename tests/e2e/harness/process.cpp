@@ -35,19 +35,27 @@ Pipe makePipe() {
 }
 
 // Reads whatever is in the pipe now, without blocking (a grandchild may hold the write end forever).
-void drain(HANDLE pipe, std::string& all, std::vector<OutputChunk>& chunks, std::chrono::milliseconds at) {
+// True once the pipe has ended: it is empty and every write end is closed.
+bool drain(HANDLE pipe, std::string& all, std::vector<OutputChunk>& chunks, std::chrono::milliseconds at) {
     std::string got;
+    bool ended = false;
     for (;;) {
         DWORD available = 0;
-        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) break;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+            ended = GetLastError() == ERROR_BROKEN_PIPE;
+            break;
+        }
+        if (available == 0) break;
         std::string buffer(available, '\0');
         DWORD read = 0;
         if (!ReadFile(pipe, buffer.data(), available, &read, nullptr) || read == 0) break;
         got.append(buffer.data(), read);
     }
-    if (got.empty()) return;
-    all += got;
-    chunks.push_back({at, std::move(got)});
+    if (!got.empty()) {
+        all += got;
+        chunks.push_back({at, std::move(got)});
+    }
+    return ended;
 }
 
 }  // namespace
@@ -173,8 +181,13 @@ ProcessRun runProcess(const ProcessOptions& how) {
         if (how.whileWaiting) how.whileWaiting(pi.dwProcessId);
     }
     run.elapsed = since();
-    drain(out.read.get(), run.out, run.outChunks, run.elapsed);
-    if (err.read) drain(err.read.get(), run.err, run.errChunks, run.elapsed);
+    for (;;) {
+        const std::chrono::milliseconds now = since();
+        if (drain(out.read.get(), run.out, run.outChunks, now)) run.outputEnded = now;
+        if (err.read) drain(err.read.get(), run.err, run.errChunks, now);
+        if (run.outputEnded || now - run.elapsed >= std::chrono::milliseconds(how.outputEndWaitMs)) break;
+        Sleep(10);
+    }
 
     GetExitCodeProcess(process.get(), &run.exitCode);
     FILETIME created{}, exited{}, kernel{}, user{};

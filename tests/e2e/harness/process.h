@@ -41,6 +41,9 @@ struct ProcessOptions {
     DWORD timeoutMs = 60000;
     bool mergeStderr = false;  // stderr onto the stdout pipe, as a probe of java usually gets it
     DWORD creationFlags = 0;
+    // After the process has ended, how long to wait for its standard output to end too (every
+    // write end closed, by it and whatever it started); ProcessRun::outputEnded tells when it did.
+    DWORD outputEndWaitMs = 0;
     // Called about every 10 ms while the process runs, with its id (e.g. to dismiss its message box).
     std::function<void(DWORD processId)> whileWaiting;
 };
@@ -55,6 +58,8 @@ struct ProcessRun {
     std::string out;
     std::string err;
     std::vector<OutputChunk> outChunks;  // reads as they arrived; a pause in the writer splits chunks
+    // Since the start, when standard output ended; nullopt when it had not within outputEndWaitMs.
+    std::optional<std::chrono::milliseconds> outputEnded;
     std::vector<OutputChunk> errChunks;
 };
 

@@ -7,7 +7,9 @@ int wmain() {
     const std::wstring dir = directoryOf(modulePath());
 
     // Recorded before anything else, so even a run that hangs and gets killed leaves a trace.
-    const std::string ran = toUtf8(GetCommandLineW()) + "\n";
+    DWORD consoleProcesses[4];
+    const DWORD onConsole = GetConsoleProcessList(consoleProcesses, 4);
+    const std::string ran = std::to_string(onConsole) + "\t" + toUtf8(GetCommandLineW()) + "\n";
     appendToFile(dir + L"\\" + kJavaRanFile, ran.data(), ran.size());
 
     std::string text;

@@ -10,7 +10,8 @@
 //   exit <code>  decimal or 0x-hex; without it the stub exits 0 after the last line
 // A script the stub cannot parse makes it exit with kBadScriptExitCode before doing anything else.
 //
-// java-ran.txt: one line per run of java.exe, appended at its start: GetCommandLineW() in UTF-8 + '\n'.
+// java-ran.txt: one line per run of java.exe, appended at its start: the number of processes on its
+// console (GetConsoleProcessList; 0 when it has none), a tab, GetCommandLineW() in UTF-8, '\n'.
 //
 // javaw-record.bin: UTF-16LE fields, each terminated by one U+0000, appended by every run of javaw.exe:
 //   at start:  "run", pid, parent pid, start time, module path, GetCommandLineW(), argc, argv[0..argc-1]
