@@ -204,8 +204,8 @@ if grep -qiE '^(user32|shell32|shlwapi)\.dll$|libstdc\+\+' <<<"${IMPORTS//,/$'\n
    strings -a "$BUILD/launcher.exe" | grep -qE 'basic_[io]?stream|ios_base|St8ios_base|libstdc\+\+'; then
     imports_ok=FAIL
 fi
-line="budgets: typical ratio ${ratio[typical]} <= 1.10 $(verdict "${ratio[typical]}" 1.10);"
-line+=" lingering-probe ratio ${ratio[lingering-probe]} <= 1.10 $(verdict "${ratio[lingering-probe]}" 1.10);"
+line="budgets: typical ratio ${ratio[typical]} <= 1.05 $(verdict "${ratio[typical]}" 1.05);"
+line+=" lingering-probe ratio ${ratio[lingering-probe]} <= 1.05 $(verdict "${ratio[lingering-probe]}" 1.05);"
 line+=" size $SIZE <= 65536 $(verdict "$SIZE" 65536); imports ${IMPORTS//.dll/} $imports_ok"
 [[ "$line" == *FAIL* ]] && ok=0
 echo "$line"

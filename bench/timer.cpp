@@ -9,8 +9,9 @@
 // to it alone (--set adds to the defaults). Scenarios run one after the other in one process, so
 // the prefix's wineserver and its services stay up between them. Prints one line per measured
 // run: SCENARIO <tab> LABEL <tab> ROUND <tab> MILLISECONDS <tab> EXIT CODE.
-// The children get NUL as standard handles and an explicit environment: the timer's own, with
-// the --set variables replacing or adding to it (Wine takes USERPROFILE only from such a block).
+// The children get NUL as standard handles, no console (as from the desktop) and an explicit
+// environment: the timer's own, with the --set variables replacing or adding to it (Wine takes
+// USERPROFILE only from such a block).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -129,8 +130,10 @@ double runOnce(const Program& program, std::vector<wchar_t>& environment, HANDLE
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                        nullptr, &startup, &process)) {
+    // Detached, as the desktop shell starts a program: with no console of its own, so that a
+    // console child of the measured program (java.exe) pays for whatever console it is given.
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS,
+                        environment.data(), nullptr, &startup, &process)) {
         exitCode = GetLastError();
         return -1;
     }
