@@ -1,10 +1,11 @@
 // The runtime probe.
 //
 // The pipe is a named pipe so that its read end can wait with a deadline: a java that neither
-// answers nor ends must not keep the launcher waiting. Only the write end is inheritable, and
-// the launcher closes its own copy right after the start, so the output ends when java (and
-// whatever it started) closes it. The probe child is not waited for: a JVM takes its time to
-// shut down after printing its version, and that time would be added to every start.
+// answers nor ends must not keep the launcher waiting. The probe inherits the write end and no
+// other handle, and the launcher closes its own copy right after the start, so the output ends
+// when java (and whatever it started) closes it. It is started detached: java.exe is a console
+// program, and no run needs a console for it. The probe child is not waited for: a JVM takes its
+// time to shut down after printing its version, and that time would be added to every start.
 #include "launcher/probe.h"
 
 #include "launcher/handle.h"
