@@ -80,9 +80,27 @@ bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine,
 
 void Win32Platform::showMessageBox(const wchar_t* text, const wchar_t* caption)
 {
-    // USER32 is loaded only here: importing it would cost every start its whole GUI chain.
+    // USER32 is loaded only here: importing it would cost every start its whole GUI chain. It is
+    // named by its full path in the system directory, which no search order can redirect, on
+    // every Windows, whether or not the launcher could restrict the DLL search at start-up.
     using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
-    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    WideBuffer user32Path;
+    for (UINT capacity = MAX_PATH;;) {
+        if (!user32Path.reserve(capacity))
+            return;
+        UINT n = GetSystemDirectoryW(user32Path.data(), static_cast<UINT>(user32Path.capacity() + 1));
+        if (n == 0)
+            return;
+        if (n <= user32Path.capacity()) {
+            user32Path.setSize(n);
+            break;
+        }
+        capacity = n;   // n counts the terminator when the buffer was too small
+    }
+    user32Path.append(L"\\user32.dll");
+    if (user32Path.failed())
+        return;
+    HMODULE user32 = LoadLibraryW(user32Path.c_str());
     if (!user32)
         return;
     auto messageBox = reinterpret_cast<MessageBoxFunction>(reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxW")));

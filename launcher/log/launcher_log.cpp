@@ -32,7 +32,9 @@ static void ensureDirectory(const WideBuffer& directory)
 }
 
 // Appends the record in one write under an exclusive lock: appends from several processes are
-// not atomic everywhere (Wine tears them), and a record must never land half-written.
+// not atomic everywhere (Wine tears them), and a record must never land half-written. Under the
+// lock the end of the file is ours, so a write that comes up short (a full disk or quota lands
+// part of the bytes) is undone by cutting the file back to where the record began.
 static void appendLocked(HANDLE file, const ByteBuffer& record)
 {
     OVERLAPPED whole = {};
@@ -42,9 +44,25 @@ static void appendLocked(HANDLE file, const ByteBuffer& record)
             return;
         Sleep(1);
     }
-    DWORD written = 0;
-    WriteFile(file, record.c_str(), static_cast<DWORD>(record.size()), &written, nullptr);
+    FILE_END_OF_FILE_INFO before = {};
+    if (GetFileSizeEx(file, &before.EndOfFile)) {
+        // A handle with write access writes where it is told, not at the end.
+        OVERLAPPED atEnd = {};
+        atEnd.Offset = before.EndOfFile.LowPart;
+        atEnd.OffsetHigh = static_cast<DWORD>(before.EndOfFile.HighPart);
+        DWORD written = 0;
+        if (!WriteFile(file, record.c_str(), static_cast<DWORD>(record.size()), &written, &atEnd) ||
+            written != record.size())
+            SetFileInformationByHandle(file, FileEndOfFileInfo, &before, sizeof before);
+    }
     UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
+}
+
+static UniqueHandle openLogFile(const WideBuffer& path, DWORD access)
+{
+    return UniqueHandle(CreateFileW(FileSystemPath(path.c_str()).c_str(), access,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 void WriteLogRecord(const char* message)
@@ -71,9 +89,11 @@ void WriteLogRecord(const char* message)
     if (path.failed() || record.failed() || record.size() > MAXDWORD)
         return;
 
-    UniqueHandle file(CreateFileW(FileSystemPath(path.c_str()).c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Write access is what lets a short write be cut back; a file whose permissions allow only
+    // appending still gets its records, appended as before.
+    UniqueHandle file = openLogFile(path, FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA);
+    if (!file && GetLastError() == ERROR_ACCESS_DENIED)
+        file = openLogFile(path, FILE_READ_DATA | FILE_APPEND_DATA);
     if (file)
         appendLocked(file.get(), record);
 }

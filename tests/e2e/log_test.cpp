@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,57 @@ TEST_F(LauncherLog, ProfilePathAtThePlatformLimitNeitherCrashesNorStopsTheRun)
     LaunchResult r = s.run({.args = L"ARG", .env = {{L"USERPROFILE", huge}}});
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+}
+
+// Run by full_disk_test.sh, which mounts a small tmpfs for the profile: the file system hands out
+// whole pages, so once none is free a record lands only the bytes that fit in the log's last page.
+TEST_F(LauncherLog, FullDiskLeavesNoTornRecord)
+{
+    const std::optional<std::wstring> disk = environmentVariable(L"SORVANE_FULL_DISK_DIR");
+    if (!disk)
+        GTEST_SKIP() << "SORVANE_FULL_DISK_DIR is unset: tests/e2e/full_disk_test.sh runs this case on a tmpfs it mounts";
+    Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}}}});
+    const std::wstring profile = joinPath(*disk, L"profile");
+    const std::wstring log = joinPath(profile, L".sorvane\\logs\\launcher\\" + todayLogName());
+    const std::wstring filler = joinPath(*disk, L"filler.bin");
+
+    // One earlier record that leaves a few bytes of the file's last page free: less than any record.
+    constexpr size_t kPage = 4096, kFewBytes = 10;
+    const std::string earlier = "2026-12-07 09:05:03    " + std::string(kPage - kFewBytes - 24, 'x') + "\r";
+    writeFile(log, earlier);
+    {
+        UniqueHandle fill(CreateFileW(longPath(filler).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(fill) << lastErrorMessage("CreateFileW " + narrow(filler));
+        const std::string page(kPage, 'f');
+        DWORD written = 0;
+        while (WriteFile(fill.get(), page.data(), kPage, &written, nullptr) && written == kPage) {
+        }
+    }
+    ULARGE_INTEGER available{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(disk->c_str(), &available, nullptr, nullptr)) << lastErrorMessage("GetDiskFreeSpaceExW");
+    ASSERT_EQ(available.QuadPart, 0u) << "the file system still has free pages";
+
+    const RunOptions onFullDisk{.args = L"ARG", .env = {{L"USERPROFILE", profile}}};
+    LaunchResult r = s.run(onFullDisk);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
+    std::string bytes = readFile(log).value_or("");
+    ASSERT_EQ(bytes.substr(0, earlier.size()), earlier);
+    EXPECT_EQ(bytes.substr(earlier.size()), "") << "a record that did not fit landed in part";
+
+    removeFile(filler);
+    r = s.run(onFullDisk);
+    EXPECT_EQ(r.exitCode, 0u);
+    bytes = readFile(log).value_or("");
+    ASSERT_EQ(bytes.substr(0, earlier.size()), earlier);
+    std::vector<std::string> messages;
+    for (const LogRecord& record : splitLogRecords(bytes.substr(earlier.size()))) {
+        EXPECT_TRUE(record.wellFormed && record.terminated) << record.raw;
+        messages.push_back(record.message);
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{kStart, "System java version: 1.8.0_281",
+                                                  "System JRE version >= 1.7, using system JRE",
+                                                  "Sorvane Launcher started"}));
 }
 
 TEST_F(LauncherLog, TwentyLaunchersAtOnceLoseAndTearNoRecord)

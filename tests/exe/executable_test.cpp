@@ -272,6 +272,26 @@ protected:
         return dlls;
     }
 
+    // Names (or "#ordinal") in every import lookup table of the import directory: what the loader
+    // resolves before the first instruction runs, so a missing one stops the program from starting.
+    std::vector<std::string> StaticallyImportedFunctions() const {
+        std::vector<std::string> functions;
+        DWORD rva = optional_.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+        for (size_t at = rva ? FileOffset(rva) : 0; rva && bytes_.At<IMAGE_IMPORT_DESCRIPTOR>(at).Name;
+             at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+            const auto descriptor = bytes_.At<IMAGE_IMPORT_DESCRIPTOR>(at);
+            const DWORD table = descriptor.OriginalFirstThunk ? descriptor.OriginalFirstThunk : descriptor.FirstThunk;
+            for (size_t entry = FileOffset(table); ULONGLONG thunk = bytes_.At<ULONGLONG>(entry);
+                 entry += sizeof(ULONGLONG)) {
+                if (IMAGE_SNAP_BY_ORDINAL64(thunk))
+                    functions.push_back("#" + std::to_string(IMAGE_ORDINAL64(thunk)));
+                else
+                    functions.push_back(StringAt(static_cast<DWORD>(thunk) + offsetof(IMAGE_IMPORT_BY_NAME, Name)));
+            }
+        }
+        return functions;
+    }
+
     std::vector<uint8_t> file_;
     Bytes bytes_;
     IMAGE_FILE_HEADER header_{};
@@ -284,6 +304,13 @@ TEST_F(LauncherImage, IsA64BitGuiProgramForWindowsXp64AndLater) {
     EXPECT_EQ(optional_.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI) << "a console subsystem opens a console window";
     EXPECT_EQ(optional_.MajorSubsystemVersion, 5);
     EXPECT_EQ(optional_.MinorSubsystemVersion, 2);
+}
+
+// Without the flag, a Remote Desktop host gives the launcher a per-user Windows directory and the
+// compatibility layer.
+TEST_F(LauncherImage, IsMarkedTerminalServerAware) {
+    EXPECT_TRUE(optional_.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE)
+        << std::hex << "DllCharacteristics 0x" << optional_.DllCharacteristics;
 }
 
 TEST_F(LauncherImage, CarriesNoLinkTimestamp) {
@@ -316,6 +343,16 @@ TEST_F(LauncherImage, ImportsOnlySystemDlls) {
             << dll << " is not a DLL that every Windows has";
     }
     EXPECT_EQ(std::ranges::count(dlls, "kernel32.dll"), 1) << "the import directory was misread";
+}
+
+// The manifest declares Windows 7, where these exports exist only with an update installed: the
+// launcher must look them up at run time.
+TEST_F(LauncherImage, ImportsNoFunctionThatWindows7MayLack) {
+    const std::vector<std::string> functions = StaticallyImportedFunctions();
+    for (const char* known : {"CreateProcessW", "LockFileEx"})
+        ASSERT_EQ(std::ranges::count(functions, known), 1) << "the import lookup tables were misread: no " << known;
+    for (const char* lateBound : {"SetDefaultDllDirectories", "AddDllDirectory", "RemoveDllDirectory"})
+        EXPECT_EQ(std::ranges::count(functions, lateBound), 0) << lateBound << " is imported statically";
 }
 
 }  // namespace
