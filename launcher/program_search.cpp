@@ -22,17 +22,10 @@ static bool isFileIn(const wchar_t* directory, size_t length, const wchar_t* fil
     return !path.failed() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-template <typename Query>
-static bool isFileInSystemDirectory(Query query, const wchar_t* suffix, const wchar_t* fileName, WideBuffer& path)
+static bool isFileInSystemDirectory(WideBuffer directory, const wchar_t* suffix, const wchar_t* fileName, WideBuffer& path)
 {
-    WideBuffer directory;
-    UINT n = query(nullptr, 0);
-    if (n == 0 || !directory.reserve(n))
+    if (directory.empty())
         return false;
-    n = query(directory.data(), static_cast<UINT>(directory.capacity() + 1));
-    if (n == 0 || n > directory.capacity())
-        return false;
-    directory.setSize(n);
     directory.append(suffix);
     return isFileIn(directory.c_str(), directory.size(), fileName, path);
 }
@@ -42,9 +35,9 @@ bool FindProgram(const wchar_t* launcherPath, const wchar_t* fileName, WideBuffe
     WideBuffer own = InstallDirectory(launcherPath);
     if (isFileIn(own.c_str(), own.size(), fileName, path))
         return true;
-    if (isFileInSystemDirectory(GetSystemDirectoryW, L"", fileName, path) ||
-        isFileInSystemDirectory(GetWindowsDirectoryW, L"\\System", fileName, path) ||
-        isFileInSystemDirectory(GetWindowsDirectoryW, L"", fileName, path))
+    if (isFileInSystemDirectory(SystemDirectory(), L"", fileName, path) ||
+        isFileInSystemDirectory(WindowsDirectory(), L"\\System", fileName, path) ||
+        isFileInSystemDirectory(WindowsDirectory(), L"", fileName, path))
         return true;
 
     WideBuffer searchPath;

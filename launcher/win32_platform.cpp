@@ -84,19 +84,9 @@ void Win32Platform::showMessageBox(const wchar_t* text, const wchar_t* caption)
     // named by its full path in the system directory, which no search order can redirect, on
     // every Windows, whether or not the launcher could restrict the DLL search at start-up.
     using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
-    WideBuffer user32Path;
-    for (UINT capacity = MAX_PATH;;) {
-        if (!user32Path.reserve(capacity))
-            return;
-        UINT n = GetSystemDirectoryW(user32Path.data(), static_cast<UINT>(user32Path.capacity() + 1));
-        if (n == 0)
-            return;
-        if (n <= user32Path.capacity()) {
-            user32Path.setSize(n);
-            break;
-        }
-        capacity = n;   // n counts the terminator when the buffer was too small
-    }
+    WideBuffer user32Path = SystemDirectory();
+    if (user32Path.empty())
+        return;
     user32Path.append(L"\\user32.dll");
     if (user32Path.failed())
         return;

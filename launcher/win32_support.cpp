@@ -58,6 +58,35 @@ bool ReadEnvironmentVariable(const wchar_t* name, WideBuffer& value)
     }
 }
 
+// For GetSystemDirectoryW and GetWindowsDirectoryW, which report the size they need, terminator
+// included, when the buffer is too small.
+static WideBuffer readDirectory(UINT(WINAPI* query)(LPWSTR, UINT))
+{
+    WideBuffer directory;
+    for (UINT capacity = MAX_PATH;;) {
+        if (!directory.reserve(capacity))
+            return directory;
+        UINT n = query(directory.data(), static_cast<UINT>(directory.capacity() + 1));
+        if (n == 0)
+            return directory;
+        if (n <= directory.capacity()) {
+            directory.setSize(n);
+            return directory;
+        }
+        capacity = n;
+    }
+}
+
+WideBuffer SystemDirectory()
+{
+    return readDirectory(GetSystemDirectoryW);
+}
+
+WideBuffer WindowsDirectory()
+{
+    return readDirectory(GetWindowsDirectoryW);
+}
+
 WideBuffer ModuleFilePath()
 {
     WideBuffer path;

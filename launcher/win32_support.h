@@ -15,6 +15,10 @@ void EchoLine(const char* line);
 // An environment variable's value; false when unset.
 bool ReadEnvironmentVariable(const wchar_t* name, WideBuffer& value);
 
+// The system directory (C:\Windows\System32) and the Windows directory; empty when unknown.
+WideBuffer SystemDirectory();
+WideBuffer WindowsDirectory();
+
 // The full path of the running executable, whatever its length, without a \\?\ prefix.
 WideBuffer ModuleFilePath();
 
