@@ -315,7 +315,7 @@ TEST(SandboxRun, PressesOkOnTheProgramsMessageBoxesAndReportsThem) {
 }
 
 // A window station of our own is not interactive, as a service's is not: the box tests skip there.
-TEST(SandboxRun, BoxTestsKnowAWindowStationWithoutADesktop) {
+TEST(MessageBoxHelper, TellsAWindowStationWithoutADesktop) {
     const HWINSTA station = CreateWindowStationW(L"SorvaneHarnessNoDesktop", 0, WINSTA_READATTRIBUTES, nullptr);
     ASSERT_NE(station, nullptr) << "CreateWindowStationW failed, error " << GetLastError();
     const std::optional<std::string> why = whyNoInteractiveDesktop(station);
