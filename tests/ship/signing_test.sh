@@ -19,7 +19,7 @@ shift 4
 compiler_args=("$@")
 for tool in openssl osslsigncode cmake cmp iconv timeout; do
     command -v "$tool" >/dev/null || {
-        echo "SKIP: $tool is missing (on Debian scripts/setup.sh installs it)"
+        echo "SKIP: $tool is missing (on Debian scripts/setup.sh installs openssl and osslsigncode)"
         exit 77
     }
 done
