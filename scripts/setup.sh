@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building and testing the launcher needs on Debian, only when missing.
-# Idempotent and quiet when everything is already there.
+# Installs what building, testing and the demo need on Debian, only when missing; and the CI
+# workflow's validator from npm into build/tools/. Idempotent and quiet when everything is there.
 set -euo pipefail
 
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 need=()
+optional=() # only the workflow validator needs these: without them its test is skipped
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
 
 have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64-posix)
@@ -16,31 +18,66 @@ have_cmd ninja || need+=(ninja-build)
 have_cmd openssl || need+=(openssl)
 have_cmd osslsigncode || need+=(osslsigncode)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+# The demo's picture of the message box: an X window dump, turned into a PNG by a Python script,
+# of the box drawn with Wine's own fonts (Tahoma, and Marlett for the caption's close button).
+have_cmd xwd || need+=(x11-apps)
+have_cmd python3 || need+=(python3)
+[ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
 
-[ ${#need[@]} -eq 0 ] && exit 0
+# The workflow validator, pinned (its CLI and the core it runs are released together).
+validator_dir="$root/build/tools/action-validator"
+validator_version=0.6.0
+have_validator() {
+    local part
+    for part in cli core; do
+        grep -qs "\"version\": \"$validator_version\"" \
+            "$validator_dir/node_modules/@action-validator/$part/package.json" || return 1
+    done
+}
+if ! have_validator; then
+    have_cmd node || optional+=(nodejs)
+    have_cmd npm || optional+=(npm)
+fi
 
-if ! have_cmd apt-get; then
-    echo "setup: missing ${need[*]} and no apt-get to install them; install them by hand" >&2
-    exit 1
-fi
-if [ "$(id -u)" -ne 0 ]; then
-    echo "setup: missing ${need[*]}; run as root (or: sudo $0) to install them" >&2
-    exit 1
+if [ $((${#need[@]} + ${#optional[@]})) -gt 0 ]; then
+    why=""
+    have_cmd apt-get || why="no apt-get to install them; install them by hand"
+    [ -n "$why" ] || [ "$(id -u)" -eq 0 ] || why="run as root (or: sudo $0) to install them"
+    [ -n "$why" ] || {
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq >/dev/null || why="apt-get update failed: the package registry cannot be reached"
+    }
+    if [ ${#need[@]} -gt 0 ]; then
+        if [ -n "$why" ]; then
+            echo "setup: missing ${need[*]}; $why" >&2
+            exit 1
+        fi
+        echo "setup: installing ${need[*]}"
+        if ! apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null; then
+            echo "setup: apt-get install ${need[*]} failed" >&2
+            exit 1
+        fi
+    fi
+    if [ ${#optional[@]} -gt 0 ]; then
+        if [ -z "$why" ]; then
+            echo "setup: installing ${optional[*]}"
+            apt-get install -y -qq --no-install-recommends "${optional[@]}" >/dev/null ||
+                why="apt-get install ${optional[*]} failed"
+        fi
+        [ -z "$why" ] || echo "setup: no ${optional[*]} for the workflow validator ($why): its test will be skipped" >&2
+    fi
+    # The posix-thread flavour is the one the build expects as the default compiler.
+    if [ -x /usr/bin/x86_64-w64-mingw32-g++-posix ]; then
+        update-alternatives --quiet --set x86_64-w64-mingw32-g++ /usr/bin/x86_64-w64-mingw32-g++-posix 2>/dev/null || true
+        update-alternatives --quiet --set x86_64-w64-mingw32-gcc /usr/bin/x86_64-w64-mingw32-gcc-posix 2>/dev/null || true
+    fi
 fi
 
-echo "setup: installing ${need[*]}"
-export DEBIAN_FRONTEND=noninteractive
-if ! apt-get update -qq >/dev/null; then
-    echo "setup: apt-get update failed: the package registry cannot be reached" >&2
-    exit 1
+if ! have_validator && have_cmd npm; then
+    echo "setup: installing the workflow validator @action-validator/cli $validator_version into build/tools"
+    mkdir -p "$validator_dir"
+    if ! npm install --prefix "$validator_dir" --no-save --no-audit --no-fund --loglevel=error \
+        "@action-validator/cli@$validator_version" "@action-validator/core@$validator_version" >/dev/null; then
+        echo "setup: npm could not install the workflow validator: its test will be skipped" >&2
+    fi
 fi
-if ! apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null; then
-    echo "setup: apt-get install ${need[*]} failed" >&2
-    exit 1
-fi
-# The posix-thread flavour is the one the build expects as the default compiler.
-if [ -x /usr/bin/x86_64-w64-mingw32-g++-posix ]; then
-    update-alternatives --quiet --set x86_64-w64-mingw32-g++ /usr/bin/x86_64-w64-mingw32-g++-posix 2>/dev/null || true
-    update-alternatives --quiet --set x86_64-w64-mingw32-gcc /usr/bin/x86_64-w64-mingw32-gcc-posix 2>/dev/null || true
-fi
-echo "setup: done"

@@ -301,6 +301,7 @@ TEST(SandboxRun, ChildGetsTheEnvironmentAndCurrentDirectory) {
 
 // The box is found by process, read (caption and text, beyond ANSI) and dismissed with OK.
 TEST(SandboxRun, PressesOkOnTheProgramsMessageBoxesAndReportsThem) {
+    if (const auto why = whyNoInteractiveDesktop()) GTEST_SKIP() << *why;
     Sandbox sandbox;
     const LaunchResult r = sandbox.run({.args = L"\"Running java version:\" \"Zażółć gęślą jaźń. Ελληνικά.\"",
                                         .program = showBoxPath(),
@@ -311,6 +312,16 @@ TEST(SandboxRun, PressesOkOnTheProgramsMessageBoxesAndReportsThem) {
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_EQ(r.boxes[0].caption, L"Running java version:");
     EXPECT_EQ(r.boxes[0].text, L"Zażółć gęślą jaźń. Ελληνικά.");
+}
+
+// A window station of our own is not interactive, as a service's is not: the box tests skip there.
+TEST(MessageBoxHelper, TellsAWindowStationWithoutADesktop) {
+    const HWINSTA station = CreateWindowStationW(L"SorvaneHarnessNoDesktop", 0, WINSTA_READATTRIBUTES, nullptr);
+    ASSERT_NE(station, nullptr) << "CreateWindowStationW failed, error " << GetLastError();
+    const std::optional<std::string> why = whyNoInteractiveDesktop(station);
+    CloseWindowStation(station);
+    ASSERT_TRUE(why.has_value());
+    EXPECT_NE(why->find("no interactive desktop"), std::string::npos) << *why;
 }
 
 // A program that hangs is killed and fails the test; stubs that one leaves running are reported and killed.

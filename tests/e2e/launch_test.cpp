@@ -143,6 +143,7 @@ TEST_F(LaunchSequence, NoJavaOnPathUsesTheBundledRuntime)
 
 TEST_F(LaunchSequence, NoRuntimeAtAllLogsTheFailureAndShowsTheBox)
 {
+    if (const auto why = whyNoInteractiveDesktop()) GTEST_SKIP() << *why;
     Sandbox& s = layOut({.cacerts = true, .stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.6.0_45"))}}});
     LaunchResult r = s.run({.args = L"ARG"});
     EXPECT_EQ(r.exitCode, 1u);

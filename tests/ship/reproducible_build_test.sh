@@ -4,10 +4,17 @@
 # fresh directory and at another time (SOURCE_DATE_EPOCH is what GCC's __DATE__ and __TIME__ read;
 # the copy also gets new file times). Signing is left out: a signature is never reproducible.
 #
-# Usage: reproducible_build_test.sh SOURCE_DIR TOOLCHAIN_FILE BUILD_TYPE GENERATOR
+# Usage: reproducible_build_test.sh SOURCE_DIR BUILD_TYPE GENERATOR [CMAKE_ARG...]
+#   the CMAKE_ARGs choose the compilers: the toolchain file of a cross build, or the native ones.
+# A missing tool skips the test (exit code 77) and says why.
 set -euo pipefail
 
-source_dir=$1 toolchain=$2 build_type=$3 generator=$4
+source_dir=$1 build_type=$2 generator=$3
+shift 3
+compiler_args=("$@")
+for tool in cmake sha256sum; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-repro.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 trap 'exit 143' TERM INT # so that a ctest time-out still cleans up
@@ -17,7 +24,7 @@ build() {
     (
         unset SORVANE_SIGN_PFX SORVANE_SIGN_PASSWORD
         export SOURCE_DATE_EPOCH=$3
-        cmake -S "$1" -B "$2" -G "$generator" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        cmake -S "$1" -B "$2" -G "$generator" "${compiler_args[@]}" \
             -DCMAKE_BUILD_TYPE="$build_type" -DSORVANE_BUILD_TESTS=OFF -DSORVANE_SIGN_PFX= &&
             cmake --build "$2" --target launcher
     ) >"$work/build.log" 2>&1 || {

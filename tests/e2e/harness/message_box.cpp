@@ -62,6 +62,17 @@ std::optional<SeenBox> findMessageBox(const std::wstring* caption, DWORD process
     return search.found;
 }
 
+std::optional<std::string> whyNoInteractiveDesktop(HWINSTA station) {
+    USEROBJECTFLAGS flags{};
+    if (!GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
+        return "the window station cannot be asked whether it is interactive (error " +
+               std::to_string(GetLastError()) + ")";
+    if (!(flags.dwFlags & WSF_VISIBLE))
+        return "no interactive desktop: this session's window station is not visible (a service?), "
+               "so a message box would be shown to no one";
+    return std::nullopt;
+}
+
 void pressOk(HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); }
 
 std::optional<std::wstring> dismissMessageBox(const std::wstring& caption, DWORD timeoutMs, DWORD processId) {

@@ -22,6 +22,11 @@ std::optional<SeenBox> findMessageBox(const std::wstring* caption, DWORD process
 // Presses OK on it (WM_COMMAND IDOK, what a click would send).
 void pressOk(HWND box);
 
+// Why a message box shown here would be seen by no one, or nullopt on a user's desktop: boxes are
+// only visible on an interactive window station (a service's, as on a CI runner installed as a
+// service, is not). Under Wine the one window station is interactive, display or not.
+std::optional<std::string> whyNoInteractiveDesktop(HWINSTA station = GetProcessWindowStation());
+
 // Polls until a box with this caption appears (at least once, even with timeoutMs 0), reads its
 // text and presses OK. nullopt when none appeared in time.
 std::optional<std::wstring> dismissMessageBox(const std::wstring& caption, DWORD timeoutMs, DWORD processId = 0);

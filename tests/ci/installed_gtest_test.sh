@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The GoogleTest a Windows build takes: an installed one, found by find_package(GTest), as MSYS2's
+# package is. GoogleTest is built for MinGW and installed into a throw-away prefix, the project is
+# configured with the Debian sources turned off so that it must find that one, and the unit tests
+# are built and run (under Wine), and must be the same tests as the main build's.
+#
+# Usage: installed_gtest_test.sh GTEST_SOURCES WINE_RUN UNIT_TEST_EXE SOURCE_DIR BUILD_TYPE GENERATOR [CMAKE_ARG...]
+#   UNIT_TEST_EXE is the main build's unit_test.exe; the CMAKE_ARGs choose the compilers.
+set -euo pipefail
+
+gtest_sources=$1 wine_run=$2 main_unit_test=$3 source_dir=$4 build_type=$5 generator=$6
+shift 6
+compiler_args=("$@")
+work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-gtest.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+trap 'exit 143' TERM INT # so that a ctest time-out still cleans up
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+log="$work/step.log"
+run_logged() {
+    "$@" >"$log" 2>&1 || {
+        cat "$log"
+        fail "$* failed"
+    }
+}
+
+prefix="$work/prefix"
+run_logged cmake -S "$gtest_sources" -B "$work/gtest" -G "$generator" "${compiler_args[@]}" \
+    -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=ON
+run_logged cmake --build "$work/gtest" -j2
+run_logged cmake --install "$work/gtest"
+
+project="$work/project"
+run_logged cmake -S "$source_dir" -B "$project" -G "$generator" "${compiler_args[@]}" \
+    -DCMAKE_BUILD_TYPE="$build_type" -DSORVANE_GTEST_SOURCE_DIR= -DCMAKE_PREFIX_PATH="$prefix" \
+    -DSORVANE_SIGN_PFX=
+grep -q 'GoogleTest: an installed one' "$log" || {
+    cat "$log"
+    fail "the configure did not take the installed GoogleTest"
+}
+gtest_dir=$(sed -n 's/^GTest_DIR:[A-Z]*=//p' "$project/CMakeCache.txt")
+[ "$gtest_dir" = "$prefix/lib/cmake/GTest" ] || fail "GTest_DIR is '$gtest_dir', not the prefix's"
+[ ! -e "$project/googletest" ] || fail "GoogleTest was built from sources all the same"
+
+run_logged cmake --build "$project" --target unit_test -j2
+unit_test="$project/tests/unit_test.exe"
+[ -f "$unit_test" ] || fail "no $unit_test"
+
+# Test names only: a parameter may be printed as its bytes, pointers included.
+tests_in() {
+    timeout 120 "$wine_run" "$1" --gtest_list_tests | tr -d '\r' | grep -v '^Running main()' | sed 's/  *# GetParam() = .*//'
+}
+expected=$(tests_in "$main_unit_test") || fail "cannot list the main build's unit tests"
+listed=$(tests_in "$unit_test") || fail "cannot list the unit tests built with the installed GoogleTest"
+[ "$listed" = "$expected" ] || {
+    diff <(echo "$expected") <(echo "$listed") >&2 || true
+    fail "the unit tests built with the installed GoogleTest are not the main build's"
+}
+
+set +e
+timeout 120 "$wine_run" "$unit_test" --gtest_brief=1 >"$log" 2>&1
+status=$?
+set -e
+tr -d '\r' <"$log"
+[ $status -eq 0 ] || fail "the unit tests built with the installed GoogleTest exited with $status"
+count=$(grep -c '^  ' <<<"$expected")
+grep -q "^\[  PASSED  \] $count tests\?\." <(tr -d '\r' <"$log") || fail "not all $count unit tests passed"
+echo "OK: GoogleTest found by find_package in $prefix; $count unit tests built with it and passed"
