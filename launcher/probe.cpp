@@ -42,6 +42,7 @@ static bool createProbePipe(UniqueHandle& readEnd, UniqueHandle& writeEnd)
 // Only the listed handles reach a child started with this attribute: a probe that inherited every
 // inheritable handle of the launcher would hold, for instance, the pipe on which a caller reads the
 // launcher's output, and that caller would see the output end only when the JVM had ended too.
+// The list refers to *handle, which must outlive it.
 class InheritedHandleList {
 public:
     explicit InheritedHandleList(HANDLE* handle)

@@ -22,10 +22,12 @@ static bool isFileIn(const wchar_t* directory, size_t length, const wchar_t* fil
     return !path.failed() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-static bool isFileInSystemDirectory(WideBuffer directory, const wchar_t* suffix, const wchar_t* fileName, WideBuffer& path)
+static bool isFileInSystemDirectory(const WideBuffer& base, const wchar_t* suffix, const wchar_t* fileName, WideBuffer& path)
 {
-    if (directory.empty())
+    if (base.empty())
         return false;
+    WideBuffer directory;
+    directory.append(base);
     directory.append(suffix);
     return isFileIn(directory.c_str(), directory.size(), fileName, path);
 }
@@ -35,9 +37,10 @@ bool FindProgram(const wchar_t* launcherPath, const wchar_t* fileName, WideBuffe
     WideBuffer own = InstallDirectory(launcherPath);
     if (isFileIn(own.c_str(), own.size(), fileName, path))
         return true;
+    WideBuffer windows = WindowsDirectory();
     if (isFileInSystemDirectory(SystemDirectory(), L"", fileName, path) ||
-        isFileInSystemDirectory(WindowsDirectory(), L"\\System", fileName, path) ||
-        isFileInSystemDirectory(WindowsDirectory(), L"", fileName, path))
+        isFileInSystemDirectory(windows, L"\\System", fileName, path) ||
+        isFileInSystemDirectory(windows, L"", fileName, path))
         return true;
 
     WideBuffer searchPath;
