@@ -19,6 +19,23 @@ std::uint64_t toUint64(const FILETIME& ft) {
     return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
+std::wstring imagePathOf(HANDLE process) {
+    std::wstring path(32768, L'\0');
+    DWORD size = static_cast<DWORD>(path.size());
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &size)) return {};
+    path.resize(size);
+    return plainPath(path);
+}
+
+// Opens a listed process again by its id, but only while that id still names the same image: once
+// the process has ended its id may be handed to another program (another test, even), which must
+// be neither waited for nor killed. The open handle keeps the id from changing hands afterwards.
+UniqueHandle reopen(const ProcessEntry& p, DWORD access) {
+    UniqueHandle handle(OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, p.processId));
+    if (handle && !p.imagePath.empty() && !iequals(imagePathOf(handle.get()), p.imagePath)) return {};
+    return handle;
+}
+
 struct Pipe {
     UniqueHandle read;
     UniqueHandle write;  // inheritable end for the child
@@ -210,14 +227,7 @@ std::vector<ProcessEntry> listProcesses() {
         p.parentProcessId = entry.th32ParentProcessID;
         p.exeName = entry.szExeFile;
         UniqueHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-        if (handle) {
-            std::wstring path(32768, L'\0');
-            DWORD size = static_cast<DWORD>(path.size());
-            if (QueryFullProcessImageNameW(handle.get(), 0, path.data(), &size)) {
-                path.resize(size);
-                p.imagePath = plainPath(path);
-            }
-        }
+        if (handle) p.imagePath = imagePathOf(handle.get());
         processes.push_back(std::move(p));
     }
     return processes;
@@ -247,7 +257,7 @@ std::vector<ProcessEntry> stillRunning(const std::vector<ProcessEntry>& processe
     const ULONGLONG deadline = GetTickCount64() + graceMs;
     std::vector<ProcessEntry> alive;
     for (const ProcessEntry& p : processes) {
-        UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, p.processId));
+        UniqueHandle handle = reopen(p, SYNCHRONIZE);
         if (!handle) continue;  // already gone
         const ULONGLONG now = GetTickCount64();
         const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
@@ -259,7 +269,7 @@ std::vector<ProcessEntry> stillRunning(const std::vector<ProcessEntry>& processe
 void killProcesses(const std::vector<ProcessEntry>& processes, DWORD waitMs) {
     std::vector<UniqueHandle> handles;
     for (const ProcessEntry& p : processes) {
-        UniqueHandle handle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.processId));
+        UniqueHandle handle = reopen(p, PROCESS_TERMINATE | SYNCHRONIZE);
         if (!handle) continue;
         TerminateProcess(handle.get(), kKilledExitCode);
         handles.push_back(std::move(handle));
