@@ -67,10 +67,12 @@ run() {
     echo "--- log records ($(winepath -w "$log"))"
     [ -f "$log" ] && tail -c +$((before + 1)) "$log" | tr '\r' '\n'
     echo "--- command line the Java child received"
+    local child started=""
     for child in "$java/javaw-record.bin" "$install/jre/bin/javaw-record.bin"; do
         # Fields are UTF-16 texts ending in U+0000; the sixth is the raw command line.
-        [ -f "$child" ] && iconv -f UTF-16LE -t UTF-8 "$child" | tr '\0' '\n' | sed -n 6p
+        [ -f "$child" ] && started=1 && iconv -f UTF-16LE -t UTF-8 "$child" | tr '\0' '\n' | sed -n 6p
     done
+    [ -n "$started" ] || echo "(none: no Java child was started)"
     echo
 }
 
