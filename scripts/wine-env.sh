@@ -28,9 +28,9 @@ start_wine_session() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "wine: creating the build's prefix (once, about 15 s)"
         wineboot -i >/dev/null 2>&1 || true
-        # wineboot leaves the prefix's server running as Debian's wrapper starts it, with -p0: it
-        # quits the moment its last client has gone, and a program started just then fails at once,
-        # printing nothing. That server would not take the -p below, so it is stopped here first.
+        # wineboot leaves the prefix's server running as Debian's wrapper starts it, with -p0, so it
+        # would quit whenever its last client had gone, and it would not take the -p below: it is
+        # stopped here so that the session's server is the persistent one.
         wineserver -k >/dev/null 2>&1 || true
         wineserver -w >/dev/null 2>&1 || true
     fi

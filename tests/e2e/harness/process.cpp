@@ -32,7 +32,7 @@ std::wstring imagePathOf(HANDLE process) {
 // be neither waited for nor killed. The open handle keeps the id from changing hands afterwards.
 UniqueHandle reopen(const ProcessEntry& p, DWORD access) {
     UniqueHandle handle(OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, p.processId));
-    if (handle && !p.imagePath.empty() && !iequals(imagePathOf(handle.get()), p.imagePath)) return {};
+    if (handle && !iequals(imagePathOf(handle.get()), p.imagePath)) return {};
     return handle;
 }
 
