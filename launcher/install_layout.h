@@ -1,5 +1,6 @@
 // Where the launcher finds what it starts: everything is relative to the directory that holds
-// launcher.exe. Each builder derives that directory afresh from the module path it is given.
+// launcher.exe. Each builder derives that directory afresh from the module path it is given; a
+// directory path that ends in its separator stands for itself, so it may be given instead.
 #pragma once
 
 #include "launcher/buffer.h"

@@ -6,13 +6,19 @@
 //   5. for the bundled runtime, check that its javaw.exe exists; if not, log, show the box, end;
 //   6. build the child command line, start the child (the machine's javaw.exe beside the java.exe
 //      that answered), wait for it, log "Sorvane Launcher started".
+// Every path handed to a Java runtime, on its command line or as the program started, is in a
+// form Java can read (see java_path.h); the existence tests use the launcher's own wide paths.
 #include "launcher/launch_sequence.h"
 
 #include "launcher/command_line.h"
 #include "launcher/install_layout.h"
+#include "launcher/java_path.h"
 #include "launcher/java_version.h"
 
 namespace sorvane {
+
+// ERROR_FILE_NOT_FOUND, reported when no javaw.exe can be found to start.
+static constexpr unsigned long kFileNotFound = 2;
 
 static void logWithDecimal(Platform& platform, const char* text, unsigned long value)
 {
@@ -20,6 +26,20 @@ static void logWithDecimal(Platform& platform, const char* text, unsigned long v
     message.append(text);
     appendDecimal(message, value);
     platform.log(message.c_str());
+}
+
+// The machine's javaw.exe is the one beside the java.exe whose version was just checked, so a
+// stale javaw.exe earlier on PATH is never started; only where that directory has none is it
+// looked for the way java.exe was. Empty when there is none.
+static WideBuffer systemJavaw(Platform& platform, const WideBuffer& java)
+{
+    WideBuffer javaw;
+    if (java.empty())
+        return javaw;
+    javaw = JavawBesideJava(java.c_str());
+    if (!platform.fileExists(javaw.c_str()) && !platform.findProgram(kJavawName, javaw))
+        javaw.clear();
+    return javaw;
 }
 
 int RunLauncher(Platform& platform)
@@ -36,7 +56,8 @@ int RunLauncher(Platform& platform)
     WideBuffer java;
     ByteBuffer versionText;
     bool found = false;
-    if (platform.captureProbeOutput(probeOutput, java)) {
+    if (platform.findProgram(L"java.exe", java) &&
+        platform.captureProbeOutput(PathForJava(platform, java.c_str()).c_str(), probeOutput)) {
         found = FindJavaVersionText(probeOutput.c_str(), probeOutput.size(), versionText);
         if (!found)
             platform.echo(L"Java version not found!");
@@ -47,17 +68,21 @@ int RunLauncher(Platform& platform)
     platform.log(status.c_str());
 
     const wchar_t* modulePath = platform.modulePath();
+    // Takes the module path's place in every builder of what the child is handed.
+    WideBuffer javaInstall = InstallDirectoryForJava(platform, modulePath);
     Runtime runtime = Runtime::System;
-    WideBuffer localJava;
+    WideBuffer javaw;
     if (found && JavaVersionNumber(versionText.c_str()) >= SYSTEM_JAVA_MIN_VERSION) {
         platform.log("System JRE version >= 1.7, using system JRE");
     } else {
         // The two spaces before "using" are what log readers have always matched.
         platform.log("System JRE not found, or JRE version < 1.7,  using bundled JRE");
         runtime = Runtime::Local;
-        localJava = LocalJavaPath(modulePath);
-        platform.echo(localJava.c_str());
-        if (!platform.fileExists(localJava.c_str())) {
+        // Started through the same form as its command line names it: the JVM finds its own
+        // files from the path it was started by.
+        javaw = LocalJavaPath(javaInstall.c_str());
+        platform.echo(javaw.c_str());
+        if (!platform.fileExists(LocalJavaPath(modulePath).c_str())) {
             platform.log("Bundled JRE not found");
             platform.log("Sorvane Launcher cannot be started. Please install JRE.");
             platform.showMessageBox(kNoRuntimeText, kNoRuntimeCaption);
@@ -65,32 +90,28 @@ int RunLauncher(Platform& platform)
         }
     }
 
-    WideBuffer trustStore = TrustStorePath(modulePath);
-    platform.echo(trustStore.c_str());
-    bool trustStoreExists = platform.fileExists(trustStore.c_str());
+    platform.echo(TrustStorePath(javaInstall.c_str()).c_str());
+    bool trustStoreExists = platform.fileExists(TrustStorePath(modulePath).c_str());
     if (trustStoreExists)
         platform.log("Find cert file,Starting Sorvane Launcher with -Djavax.net.ssl.trustStore...");
-    platform.echo(InstallPathArgument(modulePath).c_str());
-    platform.echo(UpdaterJarArgument(modulePath).c_str());
+    platform.echo(InstallPathArgument(javaInstall.c_str()).c_str());
+    platform.echo(UpdaterJarArgument(javaInstall.c_str()).c_str());
 
-    WideBuffer childCommandLine = ChildCommandLine(runtime, trustStoreExists, modulePath, forwarded.c_str());
+    WideBuffer argument = ArgumentForJava(platform, forwarded.c_str());
+    WideBuffer childCommandLine = ChildCommandLine(runtime, trustStoreExists, javaInstall.c_str(), argument.c_str());
     if (childCommandLine.failed()) {
         platform.log("Command line too long");
         return kExitChildNotStarted;
     }
     platform.echo(childCommandLine.c_str());
 
-    // The machine's javaw.exe is the one beside the java.exe whose version was just checked, so a
-    // stale javaw.exe earlier on PATH is never started; only where that directory has none is it
-    // looked for the way java.exe was.
-    const wchar_t* javaw = localJava.c_str();
-    WideBuffer systemJavaw;
     if (runtime == Runtime::System) {
-        systemJavaw = JavawBesideJava(java.c_str());
-        javaw = !java.empty() && platform.fileExists(systemJavaw.c_str()) ? systemJavaw.c_str() : kJavawName;
+        WideBuffer located = systemJavaw(platform, java);
+        if (!located.empty())
+            javaw = PathForJava(platform, located.c_str());
     }
-    unsigned long error = 0;
-    bool ran = platform.runChild(javaw, childCommandLine.c_str(), error);
+    unsigned long error = kFileNotFound;
+    bool ran = !javaw.empty() && !javaw.failed() && platform.runChild(javaw.c_str(), childCommandLine.c_str(), error);
     if (!ran)
         logWithDecimal(platform, "Failed to start Java, error ", error);
     // Written once the child has ended, not when it starts.

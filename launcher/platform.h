@@ -16,15 +16,25 @@ public:
     // Standard output, for whoever starts the launcher with it redirected; nothing relies on it.
     virtual void echo(const wchar_t* line) = 0;
 
-    // Runs "java -version" and collects what it writes; java is the full path of the java.exe
-    // that ran. False when no java program could be started at all, or it did not answer in time.
-    virtual bool captureProbeOutput(ByteBuffer& output, WideBuffer& java) = 0;
+    // The full path of fileName (java.exe, javaw.exe) as the launcher's program search finds it;
+    // false when it is nowhere.
+    virtual bool findProgram(const wchar_t* fileName, WideBuffer& path) = 0;
+
+    // Starts the java.exe at javaPath as "java -version" and collects what it writes. False when
+    // it could not be started, or did not answer in time.
+    virtual bool captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output) = 0;
 
     virtual bool fileExists(const wchar_t* path) = 0;
 
-    // Starts program (a full path, or a bare file name to look up the way the launcher looks up
-    // java) with commandLine and waits for it to end. False, with the Windows error code, when it
-    // could not be started.
+    // True when every character of text exists in the active ANSI code page, the one in which a
+    // Java launcher reads its command line and its own path.
+    virtual bool readableByJava(const wchar_t* text) = 0;
+
+    // The short (8.3) form of an existing path; false when it has none or cannot be had.
+    virtual bool shortPath(const wchar_t* path, WideBuffer& shortForm) = 0;
+
+    // Starts the program at its full path with commandLine and waits for it to end. False, with
+    // the Windows error code, when it could not be started.
     virtual bool runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error) = 0;
 
     virtual void showMessageBox(const wchar_t* text, const wchar_t* caption) = 0;

@@ -32,9 +32,14 @@ void Win32Platform::echo(const wchar_t* line)
     EchoLine(line);
 }
 
-bool Win32Platform::captureProbeOutput(ByteBuffer& output, WideBuffer& java)
+bool Win32Platform::findProgram(const wchar_t* fileName, WideBuffer& path)
 {
-    return FindProgram(modulePath_.c_str(), L"java.exe", java) && CaptureJavaVersionOutput(java.c_str(), output);
+    return FindProgram(modulePath_.c_str(), fileName, path);
+}
+
+bool Win32Platform::captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output)
+{
+    return CaptureJavaVersionOutput(javaPath, output);
 }
 
 bool Win32Platform::fileExists(const wchar_t* path)
@@ -42,33 +47,22 @@ bool Win32Platform::fileExists(const wchar_t* path)
     return PathExists(path);
 }
 
-static bool hasDirectory(const wchar_t* program)
+bool Win32Platform::readableByJava(const wchar_t* text)
 {
-    for (const wchar_t* p = program; *p; ++p) {
-        if (*p == L'\\' || *p == L'/' || *p == L':')
-            return true;
-    }
-    return false;
+    return ConvertsToAnsiCodePage(text);
+}
+
+bool Win32Platform::shortPath(const wchar_t* path, WideBuffer& shortForm)
+{
+    return ShortPathName(path, shortForm);
 }
 
 bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error)
 {
-    WideBuffer application;
-    if (hasDirectory(program)) {
-        application.append(program);
-    } else if (!FindProgram(modulePath_.c_str(), program, application)) {
-        error = ERROR_FILE_NOT_FOUND;
-        return false;
-    }
-    if (application.failed()) {
-        error = ERROR_NOT_ENOUGH_MEMORY;
-        return false;
-    }
-
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!StartProcess(application.c_str(), commandLine, false, 0, startup, process, error))
+    if (!StartProcess(program, commandLine, false, 0, startup, process, error))
         return false;
     UniqueHandle child(process.hProcess);
     UniqueHandle thread(process.hThread);

@@ -14,8 +14,11 @@ public:
     const wchar_t* modulePath() override;
     void log(const char* message) override;
     void echo(const wchar_t* line) override;
-    bool captureProbeOutput(ByteBuffer& output, WideBuffer& java) override;
+    bool findProgram(const wchar_t* fileName, WideBuffer& path) override;
+    bool captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output) override;
     bool fileExists(const wchar_t* path) override;
+    bool readableByJava(const wchar_t* text) override;
+    bool shortPath(const wchar_t* path, WideBuffer& shortForm) override;
     bool runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error) override;
     void showMessageBox(const wchar_t* text, const wchar_t* caption) override;
 

@@ -1,5 +1,7 @@
 #include "launcher/win32_support.h"
 
+#include <utility>
+
 namespace sorvane {
 
 static void writeStandardOutput(const void* bytes, DWORD count)
@@ -87,6 +89,28 @@ WideBuffer WindowsDirectory()
     return readDirectory(GetWindowsDirectoryW);
 }
 
+static bool hasLongPathPrefix(const wchar_t* path)
+{
+    return path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
+}
+
+// \\?\C:\dir becomes C:\dir, \\?\UNC\server\share becomes \\server\share.
+static WideBuffer withoutLongPathPrefix(const WideBuffer& path)
+{
+    const wchar_t* text = path.c_str();
+    WideBuffer plain;
+    if (!(hasLongPathPrefix(text) && text[2] == L'?')) {
+        plain.append(path);
+    } else if ((text[4] == L'U' || text[4] == L'u') && (text[5] == L'N' || text[5] == L'n') &&
+               (text[6] == L'C' || text[6] == L'c') && text[7] == L'\\') {
+        plain.append(L"\\\\");
+        plain.append(text + 8);
+    } else {
+        plain.append(text + 4);
+    }
+    return plain;
+}
+
 WideBuffer ModuleFilePath()
 {
     WideBuffer path;
@@ -106,24 +130,7 @@ WideBuffer ModuleFilePath()
     }
     // A launcher started through a \\?\ path reports it that way; the child's command line and
     // the updater want the ordinary form.
-    const wchar_t* text = path.c_str();
-    WideBuffer plain;
-    if (path.size() > 8 && text[0] == L'\\' && text[1] == L'\\' && text[2] == L'?' && text[3] == L'\\') {
-        if ((text[4] == L'U' || text[4] == L'u') && (text[5] == L'N' || text[5] == L'n') &&
-            (text[6] == L'C' || text[6] == L'c') && text[7] == L'\\') {
-            plain.append(L"\\\\");
-            plain.append(text + 8);
-        } else {
-            plain.append(text + 4);
-        }
-        return plain;
-    }
-    return path;
-}
-
-static bool hasLongPathPrefix(const wchar_t* path)
-{
-    return path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
+    return withoutLongPathPrefix(path);
 }
 
 WideBuffer FileSystemPath(const wchar_t* path)
@@ -185,6 +192,46 @@ bool StartProcess(const wchar_t* application, const wchar_t* commandLine, bool i
 bool PathExists(const wchar_t* path)
 {
     return GetFileAttributesW(FileSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ConvertsToAnsiCodePage(const wchar_t* text)
+{
+    size_t length = WideBuffer::length(text);
+    if (length == 0)
+        return true;
+    // UTF-8 as the system code page (a Windows 10 option) holds every character; the flags below
+    // are not allowed with it.
+    if (length > 0x7fffffff || GetACP() == CP_UTF8)
+        return length <= 0x7fffffff;
+    BOOL usedDefault = FALSE;
+    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length), nullptr, 0, nullptr,
+                                    &usedDefault);
+    return bytes > 0 && !usedDefault;
+}
+
+bool ShortPathName(const wchar_t* path, WideBuffer& shortForm)
+{
+    shortForm.clear();
+    // Past MAX_PATH only the \\?\ form is accepted, and the answer comes back in it too.
+    WideBuffer longForm = FileSystemPath(path);
+    WideBuffer result;
+    for (DWORD capacity = static_cast<DWORD>(longForm.size() + 1);;) {
+        if (longForm.failed() || !result.reserve(capacity))
+            return false;
+        DWORD n = GetShortPathNameW(longForm.c_str(), result.data(), static_cast<DWORD>(result.capacity() + 1));
+        if (n == 0)
+            return false;
+        if (n <= result.capacity()) {
+            result.setSize(n);
+            break;
+        }
+        capacity = n;   // n counts the terminator when the buffer was too small
+    }
+    if (hasLongPathPrefix(longForm.c_str()) && !hasLongPathPrefix(path))
+        shortForm = withoutLongPathPrefix(result);
+    else
+        shortForm = std::move(result);
+    return !shortForm.failed();
 }
 
 }  // namespace sorvane

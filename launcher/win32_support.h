@@ -38,4 +38,12 @@ bool StartProcess(const wchar_t* application, const wchar_t* commandLine, bool i
 
 bool PathExists(const wchar_t* path);
 
+// True when every character of text has its own character in the active ANSI code page: no
+// best-fit look-alike ('ł' for 'l') and no default character ('?') is needed.
+bool ConvertsToAnsiCodePage(const wchar_t* text);
+
+// GetShortPathNameW of an existing path, any length; false when it fails (no such path, or no
+// access, as under C:\Program Files\WindowsApps). A path with no 8.3 name comes back unchanged.
+bool ShortPathName(const wchar_t* path, WideBuffer& shortForm);
+
 }  // namespace sorvane

@@ -54,7 +54,8 @@ TEST_P(ForwardedArgument, ReachesTheChildExactly)
         LaunchResult r = s.run({.args = c.launcherArgs});
         ASSERT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u) << narrow(installName);
         const JavawRun& child = r.at(StubDir::Java).javawRuns[0];
-        const std::wstring dir = s.installDir() + L"\\";
+        EXPECT_EQ(child.javaOpens.jar, true) << narrow(child.ansiCommandLine);
+        const std::wstring dir = javaReadablePath(s.installDir()) + L"\\";
         const std::wstring head = L"\"javaw.exe \" -Djavax.net.ssl.trustStore=\"" + dir + L"security\\cacerts\" -DSorvaneInstallPath=\"" +
                                   dir + L"\\\" -jar \"" + dir + L"getdown-launcher-1.8.6.jar\" ";
         EXPECT_EQ(child.commandLine, head + c.forwarded);
@@ -87,11 +88,60 @@ TEST_F(ChildCommandLine, PathsAndCommandLineAreEchoedWhole)
     LaunchResult r = s.run({.args = L"ARG"});
     ASSERT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
     const std::string out = r.out;
-    const std::wstring dir = s.installDir() + L"\\";
+    // What was handed over, which for this directory is its short form.
+    const std::wstring dir = javaReadablePath(s.installDir()) + L"\\";
     for (const std::wstring& line : {dir + L"security\\cacerts", dir + L"\\", L"\"" + dir + L"getdown-launcher-1.8.6.jar\" ",
                                      r.at(StubDir::Java).javawRuns[0].commandLine})
         EXPECT_NE(out.find(narrow(line) + "\r\n"), std::string::npos) << narrow(line) << "\n---\n" << out;
 }
+
+// A real Java reads its command line in the ANSI code page (1252 here): a directory that code page
+// cannot write is handed over in its short form, one it can write exactly as it is.
+struct AnsiCase {
+    const char* name;
+    const wchar_t* installName;
+    bool bundled;
+    bool shortForm;   // whether the install directory goes over in its 8.3 form
+};
+
+class AnsiCodePage : public LauncherTest, public ::testing::WithParamInterface<AnsiCase> {};
+
+TEST_P(AnsiCodePage, JavaCanOpenEveryPathItIsHanded)
+{
+    const AnsiCase& c = GetParam();
+    Sandbox& s = layOut({.installName = c.installName, .cacerts = true,
+                         .stubs = {{c.bundled ? StubDir::Jre : StubDir::Java,
+                                    c.bundled ? StubSetup{.javaw = true} : SystemJava()}}});
+    const std::wstring documents = s.root() + L"\\Документы";
+    createDirectories(documents);
+    LaunchResult r = s.run({.args = quoteArgument(documents), .javaDirOnPath = !c.bundled});
+    const auto& runs = r.at(c.bundled ? StubDir::Jre : StubDir::Java).javawRuns;
+    ASSERT_EQ(runs.size(), 1u);
+    const JavawRun& child = runs[0];
+
+    const std::wstring dir = (c.shortForm ? javaReadablePath(s.installDir()) : s.installDir()) + L"\\";
+    ASSERT_EQ(c.shortForm, dir != s.installDir() + L"\\") << "Wine gave the directory no 8.3 name";
+    const std::wstring program = c.bundled ? L"\"" + dir + L"jre\\bin\\javaw.exe" : L"\"javaw.exe ";
+    EXPECT_EQ(child.commandLine, program + L"\" -Djavax.net.ssl.trustStore=\"" + dir + L"security\\cacerts\" -DSorvaneInstallPath=\"" +
+                                     dir + L"\\\" -jar \"" + dir + L"getdown-launcher-1.8.6.jar\" \"" +
+                                     javaReadablePath(documents) + L"\"");
+    EXPECT_EQ(child.ansiCommandLine.find(L'?'), std::wstring::npos) << narrow(child.ansiCommandLine);
+    EXPECT_EQ(child.javaOpens.jar, true);
+    EXPECT_EQ(child.javaOpens.trustStore, true);
+    EXPECT_EQ(child.javaOpens.installPath, true);
+    EXPECT_EQ(child.javaOpens.argument, true);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.logRecords().size(), 5u);
+}
+
+const AnsiCase kAnsiCases[] = {
+    {"LettersOfTheCodePageStayAsTheyAre", L"Jürgen Café", false, false},
+    {"CyrillicWithTheSystemRuntime", L"Дмитрий Tool", false, true},
+    {"CyrillicWithTheBundledRuntime", L"Дмитрий Tool", true, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Installs, AnsiCodePage, ::testing::ValuesIn(kAnsiCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sorvane::e2e

@@ -164,7 +164,8 @@ TEST_F(LaunchSequence, BundledRuntimeIsFoundInAwkwardInstallPaths)
         EXPECT_EQ(r.exitCode, 0u) << narrow(installName);
         EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: JRE not found", kBundled, kStarted}));
         ASSERT_EQ(r.at(StubDir::Jre).javawRuns.size(), 1u);
-        EXPECT_EQ(r.at(StubDir::Jre).javawRuns[0].argv.at(1), L"-DSorvaneInstallPath=" + s.installDir() + L"\\");
+        EXPECT_EQ(r.at(StubDir::Jre).javawRuns[0].argv.at(1), L"-DSorvaneInstallPath=" + javaReadablePath(s.installDir()) + L"\\");
+        EXPECT_EQ(r.at(StubDir::Jre).javawRuns[0].javaOpens.installPath, true);
     }
 }
 

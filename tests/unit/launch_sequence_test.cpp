@@ -1,7 +1,10 @@
 #include "launcher/launch_sequence.h"
 
+#include "launcher/java_path.h"
+
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -16,8 +19,9 @@ public:
     std::wstring line = L"launcher.exe ARG";
     std::wstring module = L"C:\\Apps\\Tool\\launcher.exe";
     std::optional<std::string> probeOutput;   // nullopt: no java could be started
-    std::wstring javaPath = L"C:\\Java\\bin\\java.exe";   // the java.exe that answered
+    std::map<std::wstring, std::wstring> programs = {{L"java.exe", L"C:\\Java\\bin\\java.exe"}};  // the search finds
     std::set<std::wstring> existing;
+    std::map<std::wstring, std::wstring> shortForms;   // what GetShortPathNameW gives; absent: it fails
     bool childStarts = true;
     unsigned long childError = 0;
 
@@ -25,6 +29,7 @@ public:
     std::vector<std::wstring> echoes;
     std::vector<std::wstring> fileChecks;
     int probes = 0;
+    std::optional<std::wstring> probedJava;
     std::optional<std::wstring> childProgram;
     std::optional<std::wstring> childLine;
     std::optional<std::wstring> boxText;
@@ -34,13 +39,39 @@ public:
     const wchar_t* modulePath() override { return module.c_str(); }
     void log(const char* message) override { records.emplace_back(message); }
     void echo(const wchar_t* text) override { echoes.emplace_back(text); }
-    bool captureProbeOutput(ByteBuffer& output, WideBuffer& java) override
+    bool findProgram(const wchar_t* fileName, WideBuffer& path) override
+    {
+        auto it = programs.find(fileName);
+        path.clear();
+        if (it == programs.end())
+            return false;
+        path.append(it->second.c_str());
+        return true;
+    }
+    bool captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output) override
     {
         ++probes;
+        probedJava = javaPath;
         if (!probeOutput)
             return false;
         output.append(probeOutput->data(), probeOutput->size());
-        java.append(javaPath.c_str());
+        return true;
+    }
+    // As code page 1252 roughly: Latin-1 is there, Polish, Greek and Cyrillic letters are not.
+    bool readableByJava(const wchar_t* text) override
+    {
+        for (const wchar_t* c = text; *c; ++c)
+            if (*c > 0xFF)
+                return false;
+        return true;
+    }
+    bool shortPath(const wchar_t* path, WideBuffer& shortForm) override
+    {
+        auto it = shortForms.find(path);
+        shortForm.clear();
+        if (it == shortForms.end())
+            return false;
+        shortForm.append(it->second.c_str());
         return true;
     }
     bool fileExists(const wchar_t* path) override
@@ -120,12 +151,13 @@ TEST_P(RuntimeChoice, FollowsTheVersionFound)
     FakePlatform p;
     p.probeOutput = c.probeOutput;
     p.existing = {kLocalJava};
+    p.programs[L"javaw.exe"] = L"C:\\Other\\javaw.exe";
     EXPECT_EQ(RunLauncher(p), kExitChildEnded);
     ASSERT_GE(p.records.size(), 3u);
     EXPECT_EQ(p.records[1], c.statusRecord);
     EXPECT_EQ(p.records[2], c.system ? kSystem : kBundled);
     // Without a javaw.exe beside the java.exe that answered, it is searched for by name.
-    EXPECT_EQ(*p.childProgram, c.system ? L"javaw.exe" : kLocalJava);
+    EXPECT_EQ(*p.childProgram, c.system ? L"C:\\Other\\javaw.exe" : kLocalJava);
     EXPECT_EQ(p.childLine->rfind(c.system ? L"\"javaw.exe \" " : L"\"" + kLocalJava + L"\" ", 0), 0u);
 }
 
@@ -162,12 +194,20 @@ TEST(LaunchSequence, ChildThatCannotStartIsReportedWithItsErrorCode)
 {
     FakePlatform p;
     p.probeOutput = "java version \"1.8.0_281\"";
+    p.existing = {kSystemJavaw};
     p.childStarts = false;
     p.childError = 193;
     EXPECT_EQ(RunLauncher(p), kExitChildNotStarted);
     ASSERT_GE(p.records.size(), 2u);
     EXPECT_EQ(p.records[p.records.size() - 2], "Failed to start Java, error 193");
     EXPECT_EQ(p.records.back(), kStarted);
+
+    // No javaw.exe beside java.exe nor anywhere the search looks: nothing to start.
+    FakePlatform nowhere;
+    nowhere.probeOutput = "java version \"1.8.0_281\"";
+    EXPECT_EQ(RunLauncher(nowhere), kExitChildNotStarted);
+    EXPECT_FALSE(nowhere.childProgram);
+    EXPECT_EQ(nowhere.records[nowhere.records.size() - 2], "Failed to start Java, error 2");
 }
 
 TEST(LaunchSequence, OverlongCommandLineIsNeverStarted)
@@ -185,6 +225,7 @@ TEST(LaunchSequence, OnlyTheFirstArgumentIsForwarded)
     FakePlatform p;
     p.probeOutput = "java version \"1.8.0_281\"";
     p.line = L"\"C:\\Apps\\Tool\\launcher.exe\" \"first one\" second third";
+    p.existing = {kSystemJavaw};
     RunLauncher(p);
     ASSERT_TRUE(p.childLine);
     EXPECT_EQ(p.childLine->substr(p.childLine->size() - 12), L" \"first one\"");
@@ -197,6 +238,82 @@ TEST(LaunchSequence, VersionRecordCarriesTheWholeVersionText)
     p.probeOutput = "java version \"" + longVersion + "\"";
     RunLauncher(p);
     EXPECT_EQ(p.records[1], "System java version: " + longVersion);
+}
+
+// What a Java runtime is handed for a path: a Java launcher reads its command line in the ANSI
+// code page, so a path that code page cannot write goes over in its short form when it has one.
+struct JavaFormCase {
+    const char* name;
+    std::wstring path;
+    std::map<std::wstring, std::wstring> shortForms;
+    bool exists;
+    std::wstring asPath;       // PathForJava
+    std::wstring asArgument;   // ArgumentForJava
+};
+
+class JavaForm : public ::testing::TestWithParam<JavaFormCase> {};
+
+TEST_P(JavaForm, IsTheShortFormOnlyWhereJavaCannotReadThePath)
+{
+    const JavaFormCase& c = GetParam();
+    FakePlatform p;
+    p.shortForms = c.shortForms;
+    if (c.exists)
+        p.existing = {c.path};
+    EXPECT_EQ(PathForJava(p, c.path.c_str()).c_str(), c.asPath);
+    EXPECT_EQ(ArgumentForJava(p, c.path.c_str()).c_str(), c.asArgument);
+}
+
+const std::wstring kCyrillic = L"C:\\Users\\Дмитрий\\Tool\\";
+const JavaFormCase kJavaForms[] = {
+    {"ReadablePathStaysLong", L"C:\\Users\\Jürgen Café\\", {{L"C:\\Users\\Jürgen Café\\", L"C:\\Users\\JRGENC~1\\"}},
+     true, L"C:\\Users\\Jürgen Café\\", L"C:\\Users\\Jürgen Café\\"},
+    {"UnreadablePathTakesItsShortForm", kCyrillic, {{kCyrillic, L"C:\\Users\\D8F2~1\\Tool\\"}}, true,
+     L"C:\\Users\\D8F2~1\\Tool\\", L"C:\\Users\\D8F2~1\\Tool\\"},
+    // 8.3 names turned off on the volume: GetShortPathNameW gives the long path back.
+    {"WithoutAnEightDotThreeNameStaysLong", kCyrillic, {{kCyrillic, kCyrillic}}, true, kCyrillic, kCyrillic},
+    // GetShortPathNameW fails (access denied under WindowsApps, or nothing there).
+    {"WhenTheShortFormCannotBeHadStaysLong", kCyrillic, {}, true, kCyrillic, kCyrillic},
+    // Text that names no file is forwarded as it is, whatever a file of that name would get.
+    {"ArgumentNamingNothingStaysAsItIs", L"Привет", {{L"Привет", L"8E3B~1"}}, false, L"8E3B~1", L"Привет"},
+    {"ArgumentBeginningWithAQuoteStaysAsItIs", L"\"Привет\" tail", {{L"\"Привет\" tail", L"X~1"}}, true, L"X~1",
+     L"\"Привет\" tail"},
+    {"EmptyStaysEmpty", L"", {}, false, L"", L""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, JavaForm, ::testing::ValuesIn(kJavaForms),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LaunchSequence, InstallDirectoryJavaCannotReadIsHandedOverInItsShortForm)
+{
+    for (bool bundled : {false, true}) {
+        FakePlatform p;
+        p.module = L"C:\\Users\\Дмитрий\\Tool\\launcher.exe";
+        p.line = L"launcher.exe C:\\Users\\Дмитрий\\Documents";
+        p.probeOutput = bundled ? "java version \"1.6.0_45\"" : "java version \"1.8.0_281\"";
+        p.programs[L"java.exe"] = L"C:\\Программы\\Java\\bin\\java.exe";
+        p.shortForms = {{L"C:\\Users\\Дмитрий\\Tool\\", L"C:\\Users\\D8F2~1\\Tool\\"},
+                        {L"C:\\Users\\Дмитрий\\Documents", L"C:\\Users\\D8F2~1\\DOCUME~1"},
+                        {L"C:\\Программы\\Java\\bin\\java.exe", L"C:\\9A2B~1\\Java\\bin\\java.exe"},
+                        {L"C:\\Программы\\Java\\bin\\javaw.exe", L"C:\\9A2B~1\\Java\\bin\\javaw.exe"}};
+        const std::wstring longDir = L"C:\\Users\\Дмитрий\\Tool\\";
+        p.existing = {longDir + L"jre\\bin\\javaw.exe", longDir + L"security\\cacerts",
+                      L"C:\\Users\\Дмитрий\\Documents", L"C:\\Программы\\Java\\bin\\javaw.exe"};
+        EXPECT_EQ(RunLauncher(p), kExitChildEnded);
+
+        const std::wstring dir = L"C:\\Users\\D8F2~1\\Tool\\";
+        const std::wstring program = bundled ? dir + L"jre\\bin\\javaw.exe" : L"C:\\9A2B~1\\Java\\bin\\javaw.exe";
+        EXPECT_EQ(*p.probedJava, L"C:\\9A2B~1\\Java\\bin\\java.exe");
+        EXPECT_EQ(*p.childProgram, program);
+        EXPECT_EQ(*p.childLine, (bundled ? L"\"" + program : L"\"javaw.exe ") + L"\" -Djavax.net.ssl.trustStore=\"" + dir +
+                                    L"security\\cacerts\" -DSorvaneInstallPath=\"" + dir + L"\\\" -jar \"" + dir +
+                                    L"getdown-launcher-1.8.6.jar\" \"C:\\Users\\D8F2~1\\DOCUME~1\"");
+        // The launcher's own checks keep the long paths, and the log is the usual one.
+        for (const std::wstring& checked : p.fileChecks)
+            EXPECT_EQ(p.existing.count(checked), 1u) << std::string(checked.begin(), checked.end());
+        EXPECT_EQ(p.records.size(), 6u);
+        EXPECT_EQ(p.echoes.back(), *p.childLine);
+    }
 }
 
 }  // namespace

@@ -60,6 +60,18 @@ std::wstring javaStubPath() { return besideTests(L"java.exe"); }
 std::wstring javawStubPath() { return besideTests(L"javaw.exe"); }
 std::wstring showBoxPath() { return besideTests(L"show_box.exe"); }
 
+std::wstring javaReadablePath(const std::wstring& path) {
+    BOOL usedDefault = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), static_cast<int>(path.size()), nullptr, 0, nullptr,
+                        &usedDefault);
+    if (!usedDefault) return path;
+    std::wstring shortForm(path.size() + 1, L'\0');
+    const DWORD n = GetShortPathNameW(path.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
+    if (n == 0 || n >= shortForm.size()) return path;
+    shortForm.resize(n);
+    return shortForm;
+}
+
 // ---- StubScript ----
 
 StubScript& StubScript::out(std::string_view bytes) {
@@ -129,6 +141,12 @@ std::vector<JavawRun> parseJavawRecords(std::string_view bytes) {
             run.commandLine = next();
             const std::uint64_t argc = toNumber(next());
             for (std::uint64_t a = 0; a < argc; ++a) run.argv.push_back(next());
+            run.ansiCommandLine = next();
+            for (std::optional<bool>* opens : {&run.javaOpens.jar, &run.javaOpens.trustStore,
+                                               &run.javaOpens.installPath, &run.javaOpens.argument}) {
+                const std::wstring& field = next();
+                if (!field.empty()) *opens = field == L"1";
+            }
             runs.push_back(std::move(run));
         } else if (marker == stub::kEndMarker) {
             const auto pid = static_cast<DWORD>(toNumber(next()));

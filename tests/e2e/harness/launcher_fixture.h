@@ -43,6 +43,10 @@ std::wstring javaStubPath();
 std::wstring javawStubPath();
 std::wstring showBoxPath();
 
+// The form in which the launcher hands a path to Java: the path itself when the ANSI code page
+// can write it, else its short (8.3) form, when there is one.
+std::wstring javaReadablePath(const std::wstring& path);
+
 // Composes a stub script (see stub_protocol.h); bytes are taken as they are, zero bytes included.
 class StubScript {
 public:
@@ -72,6 +76,12 @@ struct JavawRun {
     std::wstring modulePath;
     std::wstring commandLine;        // GetCommandLineW(), raw
     std::vector<std::wstring> argv;  // CommandLineToArgvW of it
+    // What a real Java makes of it: GetCommandLineA ('?' for what the ANSI code page lacks), and
+    // whether each path on it opens through that text; nullopt where the line has no such value.
+    std::wstring ansiCommandLine;
+    struct {
+        std::optional<bool> jar, trustStore, installPath, argument;
+    } javaOpens;
     bool finished = false;           // false: killed, or still running
     std::uint64_t ended = 0;
     DWORD exitCode = 0;

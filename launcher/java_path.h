@@ -1,0 +1,27 @@
+// The form in which a path reaches a Java runtime.
+//
+// A Java launcher (java.exe, javaw.exe) reads its command line with GetCommandLineA and finds its
+// own runtime files from its module path in the active ANSI code page; a character that code page
+// lacks arrives as '?', and the path names nothing. Such a path is handed over in its short (8.3)
+// form, which is plain ASCII and names the same file. Every other path goes over as it is.
+#pragma once
+
+#include "launcher/buffer.h"
+#include "launcher/platform.h"
+
+namespace sorvane {
+
+// path itself when Java can read it; otherwise its short form when that one is readable;
+// otherwise path itself, since nothing better exists (8.3 names may be turned off on the volume).
+WideBuffer PathForJava(Platform& platform, const wchar_t* path);
+
+// The forwarded argument: the short form, by the rule above, only when the argument is not
+// readable by Java and names an existing file or directory; in every other case (plain text, a
+// path that does not exist, an argument that begins with a double quote) it is left as it is.
+WideBuffer ArgumentForJava(Platform& platform, const wchar_t* argument);
+
+// The install directory of modulePath in the form above, still ending in its separator, so that
+// every install-layout builder takes it in place of the module path.
+WideBuffer InstallDirectoryForJava(Platform& platform, const wchar_t* modulePath);
+
+}  // namespace sorvane
