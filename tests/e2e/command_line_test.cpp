@@ -102,6 +102,7 @@ struct AnsiCase {
     const wchar_t* installName;
     bool bundled;
     bool shortForm;   // whether the install directory goes over in its 8.3 form
+    const wchar_t* javaDirName = L"java";   // the machine's Java, started through its short path too
 };
 
 class AnsiCodePage : public LauncherTest, public ::testing::WithParamInterface<AnsiCase> {};
@@ -109,7 +110,7 @@ class AnsiCodePage : public LauncherTest, public ::testing::WithParamInterface<A
 TEST_P(AnsiCodePage, JavaCanOpenEveryPathItIsHanded)
 {
     const AnsiCase& c = GetParam();
-    Sandbox& s = layOut({.installName = c.installName, .cacerts = true,
+    Sandbox& s = layOut({.installName = c.installName, .javaDirName = c.javaDirName, .cacerts = true,
                          .stubs = {{c.bundled ? StubDir::Jre : StubDir::Java,
                                     c.bundled ? StubSetup{.javaw = true} : SystemJava()}}});
     const std::wstring documents = s.root() + L"\\Документы";
@@ -136,7 +137,7 @@ TEST_P(AnsiCodePage, JavaCanOpenEveryPathItIsHanded)
 
 const AnsiCase kAnsiCases[] = {
     {"LettersOfTheCodePageStayAsTheyAre", L"Jürgen Café", false, false},
-    {"CyrillicWithTheSystemRuntime", L"Дмитрий Tool", false, true},
+    {"CyrillicWithTheSystemRuntime", L"Дмитрий Tool", false, true, L"Java Дмитрия"},
     {"CyrillicWithTheBundledRuntime", L"Дмитрий Tool", true, true},
 };
 
