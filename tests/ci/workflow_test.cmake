@@ -94,103 +94,74 @@ if(NOT readme_packages OR NOT readme_packages STREQUAL workflow_packages)
 endif()
 
 # The release workflow. The pinned validator's schema predates the attestations permission, so it
-# sees a copy without that line; the publishing job cannot store an attestation without it.
+# sees a copy without that line; without it the publishing job cannot store the attestation.
 file(READ ${RELEASE_WORKFLOW} release)
 string(REGEX REPLACE "\n *attestations: write[^\n]*" "" release_checked "${release}")
-if(release_checked STREQUAL release)
-    fail("the release workflow asks for no attestations: write, which storing the attestation needs")
-endif()
 set(release_file ${WORK_DIR}/release-checked.yml)
 file(WRITE ${release_file} "${release_checked}")
 validate(${release_file} result)
-if(NOT result EQUAL 0)
-    fail("the validator rejects ${RELEASE_WORKFLOW} (${result}):\n${result_output}")
+if(release_checked STREQUAL release OR NOT result EQUAL 0)
+    fail("the validator rejects ${RELEASE_WORKFLOW}, or it asks for no attestations: write (${result}):\n${result_output}")
 endif()
 set(broken_release
     "misspelt permission scope|id-token: write|id_token: write"
-    "a job that calls a workflow and also has a runner|uses: ./.github/workflows/ci.yml\n|uses: ./.github/workflows/ci.yml\n    runs-on: ubuntu-latest\n")
+    "a job that calls a workflow and has a runner|uses: ./.github/workflows/ci.yml\n|uses: ./.github/workflows/ci.yml\n    runs-on: ubuntu-latest\n")
 reject_broken_copies("${release_checked}" broken_release)
 
-# Built and tested as CI does, its Windows job included, and released with the README's commands.
+# Tested as CI does (.ci/run, whose command the README gives for a rebuild), the Windows job of
+# ci.yml run on the tag, and the release folder built with the README's command.
+set(ci "${workflow}")
 file(STRINGS ${CI_RUN} ci_run_lines)
 list(GET ci_run_lines -1 ci_run_command)
-foreach(check
-        "release|run: bash .ci/run\n|the Debian job does not run .ci/run as CI does"
-        "ci|run: bash .ci/run\n|CI does not run .ci/run"
-        "readme|${ci_run_command}|the README does not give .ci/run's command (${ci_run_command})"
-        "release|cmake --build --preset mingw --target release\n|the release folder is not built with the README's command"
-        "readme|cmake --build --preset mingw --target release|the README does not give the release target's command"
-        "release|uses: ./.github/workflows/ci.yml\n|the Windows job of ci.yml is not run on the tag"
-        "ci|workflow_call:|ci.yml cannot be called by the release workflow")
-    string(REPLACE "|" ";" parts "${check}")
-    list(GET parts 0 where)
-    list(GET parts 1 what)
-    list(GET parts 2 why)
-    if(where STREQUAL "release")
-        string(FIND "${release}" "${what}" at)
-    elseif(where STREQUAL "ci")
-        string(FIND "${workflow}" "${what}" at)
-    else()
-        file(READ ${README} readme_text)
-        string(FIND "${readme_text}" "${what}" at)
-    endif()
+string(FIND "${readme}" "**Rebuilding a release.**" rebuilding)
+string(SUBSTRING "${readme}" ${rebuilding} -1 rebuilding)
+foreach(pair "release|run: bash .ci/run\n" "ci|run: bash .ci/run\n" "rebuilding|\n${ci_run_command}\n"
+        "release|uses: ./.github/workflows/ci.yml\n" "ci|workflow_call:"
+        "release|cmake --build --preset mingw --target release\n" "readme|cmake --build --preset mingw --target release\n")
+    string(REPLACE "|" ";" pair "${pair}")
+    list(GET pair 0 where)
+    list(GET pair 1 what)
+    string(FIND "${${where}}" "${what}" at)
     if(at EQUAL -1)
-        fail("${why}")
+        fail("the release is not built as CI and the README say: '${what}' is missing from ${where}")
     endif()
 endforeach()
 
-# Least privilege: read by default, and write only in the last job, which needs all the others.
+# Least privilege: read by default; write only in the publish job, the last, which needs all others.
 string(FIND "${release}" "\npermissions:\n  contents: read\n" read_default)
 string(FIND "${release}" "\n  publish:\n" publish_at)
 string(FIND "${release}" ": write" first_write)
-string(FIND "${release}" "\njobs:\n" jobs_at)
-string(SUBSTRING "${release}" ${jobs_at} -1 jobs_text)
-string(REGEX MATCHALL "\n  [a-z_-]+:\n" jobs "${jobs_text}")
-string(REGEX MATCH "\n    needs: \\[([^]]*)\\]" needs_line "${release}")
-string(REGEX MATCHALL "[a-z_-]+" needs "${CMAKE_MATCH_1}")
-string(REGEX MATCHALL "[a-z_-]+" job_names "${jobs}")
+string(REGEX MATCH "\njobs:\n.*" jobs "${release}")
+string(REGEX MATCHALL "\n  [a-z_-]+:\n" job_names "${jobs}")
+string(REGEX REPLACE "[\n :]" "" job_names "${job_names}")
 list(REMOVE_ITEM job_names publish)
+string(REGEX MATCH "\n    needs: \\[([^]]*)\\]" needs "${release}")
+string(REGEX MATCHALL "[a-z_-]+" needs "${CMAKE_MATCH_1}")
 list(SORT needs)
 list(SORT job_names)
-if(read_default EQUAL -1 OR publish_at EQUAL -1 OR first_write LESS publish_at)
-    fail("the release workflow must default to contents: read and ask for write only in its publish job")
-elseif(NOT needs STREQUAL job_names)
-    fail("the publish job needs [${needs}] but the other jobs are [${job_names}]: it must wait for all of them")
+if(read_default EQUAL -1 OR publish_at EQUAL -1 OR first_write LESS publish_at OR NOT needs STREQUAL job_names)
+    fail("the release must read by default and write only in its publish job, which must need [${job_names}] (it needs [${needs}])")
 endif()
 
-# What the workflow publishes is the directory its packaging step fills ...
-string(REGEX MATCH "scripts/package_release.sh [^\n]+\n[ ]+[^ ]+ ([^ \n]+) " package_line "${release}")
-set(dist "${CMAKE_MATCH_1}")
-string(FIND "${release}" "subject-path: ${dist}/*\n" attested)
-string(FIND "${release}" "gh release create \"$TAG\" ${dist}/* " published)
-if(NOT package_line OR attested EQUAL -1 OR published EQUAL -1)
-    fail("the release workflow does not attest and publish exactly the directory package_release.sh fills ('${dist}')")
-endif()
-
-# ... and that is what the README's "What is published" names.
-file(READ ${README} readme_text)
-string(REGEX MATCH "\\*\\*What is published\\.\\*\\*[^*]*" published_text "${readme_text}")
-string(REGEX MATCHALL "\n- `[^`]+`" readme_files "${published_text}")
+# A release publishes the files the README's "What is published" names, checksummed, with the
+# version's CHANGELOG.md section and the truth about the signature in its notes. The packaging
+# script runs on a stand-in release folder, from a copy of the sources whose CHANGELOG.md has an
+# older release below that the notes must not run into.
+string(REGEX MATCH "\\*\\*What is published\\.\\*\\*[^*]*" published "${readme}")
+string(REGEX MATCHALL "\n- `[^`]+`" readme_files "${published}")
 string(REGEX REPLACE "\n- `([^`]+)`" "\\1" readme_files "${readme_files}")
 string(REPLACE "<version>" "${VERSION}" readme_files "${readme_files}")
 list(SORT readme_files)
-
-# The script runs from a copy of the sources whose CHANGELOG.md has an older release below, which
-# the notes must not run into.
 set(stand_in ${WORK_DIR}/stand-in)
-get_filename_component(PACKAGE_SCRIPT ${PACKAGE_SCRIPT} ABSOLUTE)
-get_filename_component(source_dir ${PACKAGE_SCRIPT} DIRECTORY)
-get_filename_component(source_dir ${source_dir} DIRECTORY)
+get_filename_component(script_name ${PACKAGE_SCRIPT} NAME)
+get_filename_component(source_dir ${PACKAGE_SCRIPT}/../.. ABSOLUTE)
 file(COPY ${PACKAGE_SCRIPT} DESTINATION ${stand_in}/src/scripts)
 file(COPY ${source_dir}/CMakeLists.txt DESTINATION ${stand_in}/src)
 file(READ ${source_dir}/CHANGELOG.md changelog)
 file(WRITE ${stand_in}/src/CHANGELOG.md "${changelog}\n## [0.0.1] - 2000-01-01\n\n- An older release.\n")
-get_filename_component(script_name ${PACKAGE_SCRIPT} NAME)
-set(PACKAGE_SCRIPT ${stand_in}/src/scripts/${script_name})
 file(MAKE_DIRECTORY ${stand_in}/release/jre ${stand_in}/release/security)
 file(WRITE ${stand_in}/release/README-vendor.txt "what goes where\r\n")
 file(WRITE ${stand_in}/unsigned.exe "MZ unsigned")
-# signed|not signed: a signed release, then one without a certificate (the same file twice).
 foreach(kind signed unsigned)
     if(kind STREQUAL "signed")
         file(WRITE ${stand_in}/release/launcher.exe "MZ unsigned, and a signature")
@@ -198,43 +169,37 @@ foreach(kind signed unsigned)
         file(COPY_FILE ${stand_in}/unsigned.exe ${stand_in}/release/launcher.exe)
     endif()
     set(out ${stand_in}/dist-${kind})
-    set(notes ${stand_in}/notes-${kind}.md)
-    execute_process(COMMAND bash ${PACKAGE_SCRIPT} ${VERSION} ${stand_in}/release ${stand_in}/unsigned.exe ${out} ${notes}
+    execute_process(COMMAND bash ${stand_in}/src/scripts/${script_name} ${VERSION} ${stand_in}/release
+            ${stand_in}/unsigned.exe ${out} ${out}.md
         RESULT_VARIABLE rc OUTPUT_VARIABLE output ERROR_VARIABLE output)
-    if(NOT rc EQUAL 0)
-        fail("package_release.sh ${VERSION} (${kind}) failed (${rc}):\n${output}")
-        continue()
-    endif()
     file(GLOB made RELATIVE ${out} ${out}/*)
     list(SORT made)
-    if(NOT made STREQUAL readme_files)
-        fail("a ${kind} release publishes [${made}] but the README names [${readme_files}]")
-    endif()
     execute_process(COMMAND sha256sum --check --strict SHA256SUMS WORKING_DIRECTORY ${out}
-        RESULT_VARIABLE rc OUTPUT_VARIABLE checked ERROR_VARIABLE checked)
-    string(REGEX MATCHALL ": OK" oks "${checked}")
+        RESULT_VARIABLE sums_rc OUTPUT_VARIABLE checked ERROR_VARIABLE checked)
+    string(REGEX MATCHALL ": OK" oks "${checked}: OK") # and SHA256SUMS itself
     list(LENGTH oks ok_count)
     list(LENGTH made made_count)
-    math(EXPR expected "${made_count} - 1")
-    if(NOT rc EQUAL 0 OR NOT ok_count EQUAL expected)
-        fail("SHA256SUMS of a ${kind} release does not check out for all ${expected} other files:\n${checked}")
-    endif()
-    file(READ ${notes} notes_text)
-    string(FIND "${notes_text}" "\n## [" leak)
-    string(FIND "${notes_text}" "\n### " section)
-    string(FIND "${notes_text}" "is not signed" says_unsigned)
-    if(NOT leak EQUAL -1 OR section EQUAL -1)
-        fail("the notes of ${VERSION} do not hold its CHANGELOG.md section alone (${notes})")
-    endif()
-    if((kind STREQUAL "signed" AND NOT says_unsigned EQUAL -1) OR
-       (kind STREQUAL "unsigned" AND says_unsigned EQUAL -1))
-        fail("the notes of a ${kind} release say the wrong thing about the signature (${notes})")
+    file(READ ${out}.md notes)
+    string(FIND "${notes}" "\n## [" other_section)
+    string(FIND "${notes}" "\n### " own_section)
+    string(FIND "${notes}" "is not signed" says_unsigned)
+    if(NOT rc EQUAL 0)
+        fail("package_release.sh ${VERSION} (${kind}) failed (${rc}):\n${output}")
+    elseif(NOT made STREQUAL readme_files)
+        fail("a ${kind} release publishes [${made}] but the README names [${readme_files}]")
+    elseif(NOT sums_rc EQUAL 0 OR NOT ok_count EQUAL made_count)
+        fail("SHA256SUMS of a ${kind} release does not cover every other file:\n${checked}")
+    elseif(NOT other_section EQUAL -1 OR own_section EQUAL -1)
+        fail("the notes of ${VERSION} do not hold its CHANGELOG.md section alone (${out}.md)")
+    elseif((kind STREQUAL "signed" AND NOT says_unsigned EQUAL -1) OR
+           (kind STREQUAL "unsigned" AND says_unsigned EQUAL -1))
+        fail("the notes of a ${kind} release say the wrong thing about the signature (${out}.md)")
     endif()
 endforeach()
 
 # A tag for another version than the one built in publishes nothing.
 execute_process(COMMAND bash ${PACKAGE_SCRIPT} ${VERSION}1 ${stand_in}/release ${stand_in}/unsigned.exe
-        ${stand_in}/dist-wrong ${stand_in}/notes-wrong.md
+        ${stand_in}/dist-wrong ${stand_in}/wrong.md
     RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
 if(rc EQUAL 0 OR EXISTS ${stand_in}/dist-wrong)
     fail("package_release.sh packs a tag whose version (${VERSION}1) is not the project's")
