@@ -1,11 +1,15 @@
-# The CI workflow, checked without GitHub: the schema validator must accept it and reject copies
-# of it broken in ways GitHub would refuse (which also proves the validator really checks), and it
-# must do what the README says a Windows machine does: the pacman packages and the three preset
-# commands.
+# The CI and release workflows, checked without GitHub: the schema validator must accept them and
+# reject copies broken in ways GitHub would refuse (which also proves the validator really checks).
+# CI must do what the README says a Windows machine does: the pacman packages and the three preset
+# commands. The release must build as CI and the README do, publish only from its last job, and
+# publish what the README names: its packaging script is run on a stand-in release folder.
 #
-#   cmake -DVALIDATOR_DIR=<dir> -DWORKFLOW=<file> -DREADME=<file> -DWORK_DIR=<dir> -P workflow_test.cmake
+#   cmake -DVALIDATOR_DIR=<dir> -DWORKFLOW=<ci.yml> -DRELEASE_WORKFLOW=<release.yml> -DCI_RUN=<.ci/run>
+#         -DPACKAGE_SCRIPT=<package_release.sh> -DVERSION=<x.y.z> -DREADME=<file> -DWORK_DIR=<dir>
+#         -P workflow_test.cmake
 #
 # Prints "SKIP: <why>" first and stops where the validator or node is missing.
+cmake_minimum_required(VERSION 3.21)
 
 find_program(node node)
 find_program(validator action-validator HINTS ${VALIDATOR_DIR} NO_CACHE)
@@ -36,32 +40,38 @@ endif()
 
 # name|text in the workflow|what replaces it: each copy must be rejected.
 set(broken
-    "misspelt runs-on|runs-on: windows-latest|runs_on: windows-latest"
+    "misspelt runs-on|runs-on: windows-2022|runs_on: windows-2022"
     "misspelt uses in a step|- uses: actions/checkout@v4|- use: actions/checkout@v4"
     "default shell under an unknown key|defaults:\n      run:|defaults:\n      runs:"
     "no steps in a job|    steps:\n      - uses: actions/checkout@v4\n      - name: Test|    stepz:\n      - uses: actions/checkout@v4\n      - name: Test")
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 set(n 0)
-foreach(case IN LISTS broken)
-    string(REPLACE "|" ";" parts "${case}")
-    list(GET parts 0 name)
-    list(GET parts 1 from)
-    list(GET parts 2 to)
-    string(FIND "${workflow}" "${from}" at)
-    if(at EQUAL -1)
-        fail("broken copy '${name}': the workflow no longer contains '${from}'; update this case")
-        continue()
-    endif()
-    string(REPLACE "${from}" "${to}" copy "${workflow}")
-    math(EXPR n "${n} + 1")
-    set(copy_file ${WORK_DIR}/broken-${n}.yml)
-    file(WRITE ${copy_file} "${copy}")
-    validate(${copy_file} result)
-    if(result EQUAL 0)
-        fail("the validator accepts a broken copy of the workflow: ${name} (${copy_file})")
-    endif()
-endforeach()
+# Each name|from|to case of LIST applied to TEXT must be rejected.
+function(reject_broken_copies text list)
+    foreach(case IN LISTS ${list})
+        string(REPLACE "|" ";" parts "${case}")
+        list(GET parts 0 name)
+        list(GET parts 1 from)
+        list(GET parts 2 to)
+        string(FIND "${text}" "${from}" at)
+        if(at EQUAL -1)
+            fail("broken copy '${name}': the workflow no longer contains '${from}'; update this case")
+            continue()
+        endif()
+        string(REPLACE "${from}" "${to}" copy "${text}")
+        math(EXPR n "${n} + 1")
+        set(copy_file ${WORK_DIR}/broken-${n}.yml)
+        file(WRITE ${copy_file} "${copy}")
+        validate(${copy_file} result)
+        if(result EQUAL 0)
+            fail("the validator accepts a broken copy of a workflow: ${name} (${copy_file})")
+        endif()
+    endforeach()
+    set(n ${n} PARENT_SCOPE)
+    set(failures ${failures} PARENT_SCOPE)
+endfunction()
+reject_broken_copies("${workflow}" broken)
 
 # What the README tells a Windows maintainer to do is what the Windows job does.
 file(READ ${README} readme)
@@ -82,7 +92,120 @@ if(NOT readme_packages OR NOT readme_packages STREQUAL workflow_packages)
     fail("the README's pacman line (${readme_packages}) and the workflow (${workflow_packages}) install different packages")
 endif()
 
-if(failures GREATER 0)
-    message(FATAL_ERROR "${failures} check(s) of the workflow failed")
+# The release workflow. The pinned validator's schema predates the attestations permission, so it
+# sees a copy without that line; without it the publishing job cannot store the attestation.
+file(READ ${RELEASE_WORKFLOW} release)
+string(REGEX REPLACE "\n *attestations: write[^\n]*" "" release_checked "${release}")
+set(release_file ${WORK_DIR}/release-checked.yml)
+file(WRITE ${release_file} "${release_checked}")
+validate(${release_file} result)
+if(release_checked STREQUAL release OR NOT result EQUAL 0)
+    fail("the validator rejects ${RELEASE_WORKFLOW}, or it asks for no attestations: write (${result}):\n${result_output}")
 endif()
-message("OK: the workflow is valid, ${n} broken copies are rejected, and it does what the README says")
+set(broken_release
+    "misspelt permission scope|id-token: write|id_token: write"
+    "a job that calls a workflow and has a runner|uses: ./.github/workflows/ci.yml\n|uses: ./.github/workflows/ci.yml\n    runs-on: ubuntu-latest\n")
+reject_broken_copies("${release_checked}" broken_release)
+
+# Tested as CI does (.ci/run, whose command the README gives for a rebuild), the Windows job of
+# ci.yml run on the tag, and the release folder built with the README's command.
+set(ci "${workflow}")
+file(STRINGS ${CI_RUN} ci_run_lines)
+list(GET ci_run_lines -1 ci_run_command)
+string(FIND "${readme}" "**Rebuilding a release.**" rebuilding)
+string(SUBSTRING "${readme}" ${rebuilding} -1 rebuilding)
+foreach(pair "release|run: bash .ci/run\n" "ci|run: bash .ci/run\n" "rebuilding|\n${ci_run_command}\n"
+        "release|uses: ./.github/workflows/ci.yml\n" "ci|workflow_call:"
+        "release|cmake --build --preset mingw --target release\n" "readme|cmake --build --preset mingw --target release\n")
+    string(REPLACE "|" ";" pair "${pair}")
+    list(GET pair 0 where)
+    list(GET pair 1 what)
+    string(FIND "${${where}}" "${what}" at)
+    if(at EQUAL -1)
+        fail("the release is not built as CI and the README say: '${what}' is missing from ${where}")
+    endif()
+endforeach()
+
+# Least privilege: read by default; write only in the publish job, the last, which needs all others.
+string(FIND "${release}" "\npermissions:\n  contents: read\n" read_default)
+string(FIND "${release}" "\n  publish:\n" publish_at)
+string(FIND "${release}" ": write" first_write)
+string(REGEX MATCH "\njobs:\n.*" jobs "${release}")
+string(REGEX MATCHALL "\n  [a-z_-]+:\n" job_names "${jobs}")
+string(REGEX REPLACE "[\n :]" "" job_names "${job_names}")
+list(REMOVE_ITEM job_names publish)
+string(REGEX MATCH "\n    needs: \\[([^]]*)\\]" needs "${release}")
+string(REGEX MATCHALL "[a-z_-]+" needs "${CMAKE_MATCH_1}")
+list(SORT needs)
+list(SORT job_names)
+if(read_default EQUAL -1 OR publish_at EQUAL -1 OR first_write LESS publish_at OR NOT needs STREQUAL job_names)
+    fail("the release must read by default and write only in its publish job, which must need [${job_names}] (it needs [${needs}])")
+endif()
+
+# A release publishes the files the README's "What is published" names, checksummed, with the
+# version's CHANGELOG.md section and the truth about the signature in its notes. The packaging
+# script runs on a stand-in release folder, from a copy of the sources whose CHANGELOG.md has an
+# older release below that the notes must not run into.
+string(REGEX MATCH "\\*\\*What is published\\.\\*\\*[^*]*" published "${readme}")
+string(REGEX MATCHALL "\n- `[^`]+`" readme_files "${published}")
+string(REGEX REPLACE "\n- `([^`]+)`" "\\1" readme_files "${readme_files}")
+string(REPLACE "<version>" "${VERSION}" readme_files "${readme_files}")
+list(SORT readme_files)
+set(stand_in ${WORK_DIR}/stand-in)
+get_filename_component(script_name ${PACKAGE_SCRIPT} NAME)
+get_filename_component(source_dir ${PACKAGE_SCRIPT}/../.. ABSOLUTE)
+file(COPY ${PACKAGE_SCRIPT} DESTINATION ${stand_in}/src/scripts)
+file(COPY ${source_dir}/CMakeLists.txt DESTINATION ${stand_in}/src)
+file(READ ${source_dir}/CHANGELOG.md changelog)
+file(WRITE ${stand_in}/src/CHANGELOG.md "${changelog}\n## [0.0.1] - 2000-01-01\n\n- An older release.\n")
+file(MAKE_DIRECTORY ${stand_in}/release/jre ${stand_in}/release/security)
+file(WRITE ${stand_in}/release/README-vendor.txt "what goes where\r\n")
+file(WRITE ${stand_in}/unsigned.exe "MZ unsigned")
+foreach(kind signed unsigned)
+    if(kind STREQUAL "signed")
+        file(WRITE ${stand_in}/release/launcher.exe "MZ unsigned, and a signature")
+    else()
+        file(COPY_FILE ${stand_in}/unsigned.exe ${stand_in}/release/launcher.exe)
+    endif()
+    set(out ${stand_in}/dist-${kind})
+    execute_process(COMMAND bash ${stand_in}/src/scripts/${script_name} ${VERSION} ${stand_in}/release
+            ${stand_in}/unsigned.exe ${out} ${out}.md
+        RESULT_VARIABLE rc OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    file(GLOB made RELATIVE ${out} ${out}/*)
+    list(SORT made)
+    execute_process(COMMAND sha256sum --check --strict SHA256SUMS WORKING_DIRECTORY ${out}
+        RESULT_VARIABLE sums_rc OUTPUT_VARIABLE checked ERROR_VARIABLE checked)
+    string(REGEX MATCHALL ": OK" oks "${checked}: OK") # and SHA256SUMS itself
+    list(LENGTH oks ok_count)
+    list(LENGTH made made_count)
+    file(READ ${out}.md notes)
+    string(FIND "${notes}" "\n## [" other_section)
+    string(FIND "${notes}" "\n### " own_section)
+    string(FIND "${notes}" "is not signed" says_unsigned)
+    if(NOT rc EQUAL 0)
+        fail("package_release.sh ${VERSION} (${kind}) failed (${rc}):\n${output}")
+    elseif(NOT made STREQUAL readme_files)
+        fail("a ${kind} release publishes [${made}] but the README names [${readme_files}]")
+    elseif(NOT sums_rc EQUAL 0 OR NOT ok_count EQUAL made_count)
+        fail("SHA256SUMS of a ${kind} release does not cover every other file:\n${checked}")
+    elseif(NOT other_section EQUAL -1 OR own_section EQUAL -1)
+        fail("the notes of ${VERSION} do not hold its CHANGELOG.md section alone (${out}.md)")
+    elseif((kind STREQUAL "signed" AND NOT says_unsigned EQUAL -1) OR
+           (kind STREQUAL "unsigned" AND says_unsigned EQUAL -1))
+        fail("the notes of a ${kind} release say the wrong thing about the signature (${out}.md)")
+    endif()
+endforeach()
+
+# A tag for another version than the one built in publishes nothing.
+execute_process(COMMAND bash ${PACKAGE_SCRIPT} ${VERSION}1 ${stand_in}/release ${stand_in}/unsigned.exe
+        ${stand_in}/dist-wrong ${stand_in}/wrong.md
+    RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+if(rc EQUAL 0 OR EXISTS ${stand_in}/dist-wrong)
+    fail("package_release.sh packs a tag whose version (${VERSION}1) is not the project's")
+endif()
+
+if(failures GREATER 0)
+    message(FATAL_ERROR "${failures} check(s) of the workflows failed")
+endif()
+message("OK: the workflows are valid, ${n} broken copies are rejected, they do what the README says, "
+        "and a release publishes the files the README names")

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Turns the release folder of a tagged build into the files its GitHub release publishes, and the
+# release notes. The release workflow runs it after the release target; it needs only bash, cmake
+# and coreutils, so it can be tried anywhere.
+#
+#   package_release.sh VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE
+#
+# VERSION is the tag without its "v" (1.0.0, or 1.1.0-rc.1 for a pre-release). RELEASE_DIR is the
+# folder the release target lays out, its launcher.exe signed or not; UNSIGNED_EXE is launcher.exe
+# as linked, before any signature, which is what a rebuild from the tag reproduces. OUT_DIR (new)
+# receives exactly the published files: launcher.exe, launcher-unsigned.exe,
+# sorvane-launcher-VERSION.zip and SHA256SUMS. NOTES_FILE receives the version's CHANGELOG.md
+# section, whether launcher.exe is signed, how to check the files and how to rebuild them.
+set -euo pipefail
+
+if [ $# -ne 5 ]; then
+    echo "usage: $0 VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE" >&2
+    exit 2
+fi
+version=$1 release_dir=$2 unsigned=$3 out=$4 notes=$5
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+fail() {
+    echo "package_release: $*" >&2
+    exit 1
+}
+
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+(-[0-9A-Za-z.]+)?$ ]] ||
+    fail "the tag's version $version is not of the form 1.2.3 or 1.2.3-rc.1"
+# A tag that names another version than the one built into the version block would publish a
+# launcher.exe whose file version contradicts its release.
+project_version=$(sed -n 's/^project(sorvane_launcher VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' "$root/CMakeLists.txt")
+[ "${version%%-*}" = "$project_version" ] ||
+    fail "the tag's version $version is not the project's version $project_version (CMakeLists.txt)"
+
+# The section from "## [VERSION] - DATE" up to the next "## [" heading, without its heading.
+heading=$(awk -v start="## [$version] - " 'index($0, start) == 1 { print; exit }' "$root/CHANGELOG.md")
+date=${heading##* - }
+[[ $heading == "## [$version] - "* && $date =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}$ ]] ||
+    fail "CHANGELOG.md has no section \"## [$version] - YYYY-MM-DD\" for the release notes"
+section=$(awk -v heading="$heading" '
+    $0 == heading { inside = 1; next }
+    inside && /^## \[/ { exit }
+    inside { print }' "$root/CHANGELOG.md")
+
+for file in "$release_dir/launcher.exe" "$unsigned"; do
+    [ -f "$file" ] || fail "no $file"
+done
+[ ! -e "$out" ] || fail "$out exists already: give a new directory"
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+zip_name=sorvane-launcher-$version.zip
+
+cp "$release_dir/launcher.exe" "$out/launcher.exe"
+cp "$unsigned" "$out/launcher-unsigned.exe"
+# Entries in a fixed order and dated by the release, so that the zip depends on its contents only.
+(
+    cd "$release_dir"
+    mapfile -t entries < <(LC_ALL=C ls -A)
+    cmake -E tar cf "$out/$zip_name" --format=zip --mtime="$date" "${entries[@]}"
+)
+(cd "$out" && sha256sum launcher.exe launcher-unsigned.exe "$zip_name" >SHA256SUMS)
+
+if cmp -s "$out/launcher.exe" "$out/launcher-unsigned.exe"; then
+    signature="**\`launcher.exe\` is not signed**: this release was built without a code-signing
+certificate, so \`launcher.exe\` and \`launcher-unsigned.exe\` are the same file. Check it by its
+SHA-256 and its provenance below."
+else
+    signature="\`launcher.exe\` is signed (Authenticode, SHA-256); \`launcher-unsigned.exe\` is the same
+program before signing, the file a rebuild from the tag reproduces."
+fi
+
+repo=${GITHUB_REPOSITORY:-OWNER/REPOSITORY}
+server=${GITHUB_SERVER_URL:-https://github.com}
+toolchain=""
+if command -v dpkg-query >/dev/null; then
+    toolchain=$(dpkg-query -W -f '- ${Package} ${Version}\n' g++-mingw-w64-x86-64-posix \
+        binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake ninja-build 2>/dev/null || true)
+fi
+debian=$(cat /etc/debian_version 2>/dev/null || echo unknown)
+[ -n "$toolchain" ] || toolchain="(the package versions could not be read)"
+
+cat >"$notes" <<EOF
+$section
+
+## Files
+
+- \`$zip_name\`: the install skeleton: \`launcher.exe\`, \`README-vendor.txt\` and the empty
+  \`jre\\\` and \`security\\\` folders. Add \`getdown-launcher-1.8.6.jar\`, a Java runtime in \`jre\\\`
+  and, optionally, \`security\\cacerts\`.
+- \`launcher.exe\`: the launcher, as in the zip.
+- \`launcher-unsigned.exe\`: the launcher before signing.
+- \`SHA256SUMS\`: the SHA-256 of the three files above.
+
+$signature
+
+## Checking a download
+
+\`\`\`sh
+sha256sum --check --ignore-missing SHA256SUMS
+gh attestation verify launcher.exe --repo $repo
+osslsigncode verify -in launcher.exe    # a signed launcher.exe only
+\`\`\`
+
+On Windows, \`Get-FileHash launcher.exe\` in PowerShell prints the SHA-256 to compare.
+
+## Rebuilding it
+
+On a stock Debian 12 (for example \`docker run -it debian:12\`), as root:
+
+\`\`\`sh
+apt-get update && apt-get install -y git ca-certificates
+git clone --branch v$version $server/$repo.git sorvane && cd sorvane
+scripts/test.sh
+sed -n 's/  launcher-unsigned\\.exe\$/  build\\/launcher.exe/p' /path/to/SHA256SUMS | sha256sum --check
+\`\`\`
+
+The last line prints \`build/launcher.exe: OK\` when the rebuild has the published bytes. This
+release was built on Debian $debian with:
+
+$toolchain
+EOF
