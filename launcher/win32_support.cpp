@@ -1,5 +1,7 @@
 #include "launcher/win32_support.h"
 
+#include <cstddef>
+
 namespace sorvane {
 
 static void writeStandardOutput(const void* bytes, DWORD count)
