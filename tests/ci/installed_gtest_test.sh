@@ -14,7 +14,7 @@ gtest_sources=$1 wine_run=$2 main_unit_test=$3 source_dir=$4 build_type=$5 gener
 shift 6
 compiler_args=("$@")
 work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-gtest.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; wait; rm -rf "$work"' EXIT
 trap 'exit 143' TERM INT # so that a ctest time-out still cleans up
 
 fail() {
@@ -30,15 +30,27 @@ run_logged() {
 }
 
 prefix="$work/prefix"
-for kind in static shared; do
-    shared=OFF
-    [ $kind = shared ] && shared=ON
-    run_logged cmake -S "$gtest_sources" -B "$work/gtest-$kind" -G "$generator" "${compiler_args[@]}" \
+build_gtest() { # static|shared
+    local shared=OFF
+    [ "$1" = shared ] && shared=ON
+    cmake -S "$gtest_sources" -B "$work/gtest-$1" -G "$generator" "${compiler_args[@]}" \
         -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_INSTALL_PREFIX="$prefix" \
-        -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON -DBUILD_SHARED_LIBS=$shared
-    run_logged cmake --build "$work/gtest-$kind" -j2
-    run_logged cmake --install "$work/gtest-$kind"
-done
+        -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON -DBUILD_SHARED_LIBS=$shared &&
+        cmake --build "$work/gtest-$1" -j1
+}
+# Each build is mostly one long compile, so the two run side by side, one core each.
+build_gtest static >"$work/static.log" 2>&1 &
+static_build=$!
+build_gtest shared >"$work/shared.log" 2>&1 &
+shared_build=$!
+wait $static_build || { cat "$work/static.log"; fail "the static GoogleTest did not build"; }
+wait $shared_build || { cat "$work/shared.log"; fail "the shared GoogleTest did not build"; }
+# In MSYS2's order: the shared build's package config replaces the static one's. The two wrote
+# their package files within the same second, which the install would take for up to date.
+export CMAKE_INSTALL_ALWAYS=1
+run_logged cmake --install "$work/gtest-static"
+run_logged cmake --install "$work/gtest-shared"
+unset CMAKE_INSTALL_ALWAYS
 grep -q 'add_library(GTest::gtest SHARED IMPORTED)' "$prefix/lib/cmake/GTest/GTestTargets.cmake" ||
     fail "the prefix's package config does not describe the DLLs"
 [ -f "$prefix/lib/libgtest.a" ] && [ -f "$prefix/lib/libgtest.dll.a" ] || fail "the prefix lacks an archive or an import library"
