@@ -64,6 +64,7 @@ const std::wstring& reportJar(const std::wstring& jdk) {
     static const std::wstring jar = [&] {
         const std::wstring bin = joinPath(jdk, L"bin");
         writeFile(joinPath(dir.path(), L"Report.java"), kReportSource);
+        createDirectories(joinPath(dir.path(), L"classes"));
         runTool(joinPath(bin, L"javac.exe"), L"-encoding UTF-8 -d classes Report.java", dir.path());
         runTool(joinPath(bin, L"jar.exe"), L"cfe report.jar Report -C classes Report.class", dir.path());
         return joinPath(dir.path(), L"report.jar");
