@@ -3,10 +3,12 @@
 // line of the launcher's shape and length, wait for it. No log, no checks, no C runtime.
 #include "bench/freestanding.h"
 
+#include <stddef.h>
+
 namespace {
 
 constexpr size_t kLineCapacity = 32768;
-// Static rather than on the stack: frames over a page would need the runtime's stack probe.
+// Static rather than on the stack, so that no frame needs a stack probe.
 wchar_t g_line[kLineCapacity];
 wchar_t g_module[MAX_PATH * 4];
 wchar_t g_javaw[MAX_PATH * 4];

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <stddef.h>
+
 namespace bench {
 
 // Appends text at out[length], keeping the result terminated; stops at the capacity.

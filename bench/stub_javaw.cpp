@@ -3,6 +3,8 @@
 // itself; run.sh uses that once to check that both programs start it with lines of one length.
 #include "bench/freestanding.h"
 
+#include <stddef.h>
+
 #ifdef BENCH_JAVAW_RECORD
 namespace {
 

@@ -1,6 +1,8 @@
 // The command line the Java child is started with, and the split of the launcher's own one.
 #pragma once
 
+#include <cstddef>
+
 #include "launcher/buffer.h"
 
 namespace sorvane {

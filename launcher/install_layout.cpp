@@ -1,5 +1,7 @@
 #include "launcher/install_layout.h"
 
+#include <cstddef>
+
 namespace sorvane {
 
 WideBuffer InstallDirectory(const wchar_t* modulePath)

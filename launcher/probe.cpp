@@ -8,6 +8,8 @@
 // time to shut down after printing its version, and that time would be added to every start.
 #include "launcher/probe.h"
 
+#include <cstddef>
+
 #include "launcher/handle.h"
 #include "launcher/java_version.h"
 #include "launcher/win32_support.h"

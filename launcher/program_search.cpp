@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 #include "launcher/install_layout.h"
 #include "launcher/search_path.h"
 #include "launcher/win32_support.h"

@@ -1,5 +1,6 @@
 #include "launcher/win32_support.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace sorvane {

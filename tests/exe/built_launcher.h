@@ -40,11 +40,13 @@ inline std::wstring LauncherPath() {
     return full;
 }
 
-inline std::vector<uint8_t> ReadLauncher() {
-    std::ifstream in(std::filesystem::path(LauncherPath()), std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open launcher.exe");
+inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + path.string());
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+inline std::vector<uint8_t> ReadLauncher() { return ReadBytes(std::filesystem::path(LauncherPath())); }
 
 
 struct Bytes {

@@ -11,9 +11,12 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <ios>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -226,8 +229,11 @@ TEST_F(LauncherResources, VersionBlockHoldsExactlyTheExpectedValues) {
 
 class LauncherImage : public ::testing::Test {
 protected:
-    void SetUp() override {
-        file_ = ReadLauncher();
+    void SetUp() override { Load(ReadLauncher()); }
+
+    // Another image in place of the launcher's; check HasFatalFailure() after it.
+    void Load(std::vector<uint8_t> file) {
+        file_ = std::move(file);
         bytes_ = {file_.data(), file_.size()};
         ASSERT_EQ(bytes_.At<WORD>(0), IMAGE_DOS_SIGNATURE);
         const size_t nt = bytes_.At<LONG>(offsetof(IMAGE_DOS_HEADER, e_lfanew));
@@ -330,19 +336,41 @@ TEST_F(LauncherImage, ContainsNoPathOfTheBuildMachine) {
     }
 }
 
+// Not the MinGW runtime DLLs (libstdc++, libgcc, libwinpthread) nor GoogleTest's either: a clean
+// Windows has none, and MSYS2 has them only on its own shell's PATH.
+bool EveryWindowsHas(std::string dll) {
+    static const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll",   "shell32.dll",
+                                                     "shlwapi.dll",  "advapi32.dll", "msvcrt.dll"};
+    for (char& c : dll) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    const bool universalCrt = dll.starts_with("api-ms-win-crt-") && dll.ends_with(".dll");
+    return universalCrt || std::ranges::count(allowed, dll) == 1;
+}
+
 TEST_F(LauncherImage, ImportsOnlySystemDlls) {
-    const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll",   "shell32.dll",
-                                              "shlwapi.dll",  "advapi32.dll", "msvcrt.dll"};
-    std::vector<std::string> dlls = ImportedDlls();
+    const std::vector<std::string> dlls = ImportedDlls();
     ASSERT_FALSE(dlls.empty()) << "no import directory found";
-    for (std::string& dll : dlls) {
-        for (char& c : dll) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        // Not the MinGW runtime DLLs (libstdc++, libgcc, libwinpthread) either: a clean Windows has none.
-        const bool universalCrt = dll.starts_with("api-ms-win-crt-") && dll.ends_with(".dll");
-        EXPECT_TRUE(universalCrt || std::ranges::count(allowed, dll) == 1)
-            << dll << " is not a DLL that every Windows has";
+    for (const std::string& dll : dlls) EXPECT_TRUE(EveryWindowsHas(dll)) << dll << " is not a DLL that every Windows has";
+    EXPECT_EQ(std::ranges::count_if(dlls, [](const std::string& dll) { return _stricmp(dll.c_str(), "kernel32.dll") == 0; }), 1)
+        << "the import directory was misread";
+}
+
+// The test programs and stubs beside this one start anywhere too: from cmd.exe, a double-click, a
+// debugger or a CI step in another shell, with no MinGW bin directory on PATH.
+TEST_F(LauncherImage, EveryTestProgramImportsOnlySystemDlls) {
+    std::vector<std::string> programs;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(LauncherPath()).parent_path() / "tests")) {
+        if (entry.path().extension() != ".exe") continue;
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        programs.push_back(name);
+        Load(ReadBytes(entry.path()));
+        if (HasFatalFailure()) return;
+        const std::vector<std::string> dlls = ImportedDlls();
+        EXPECT_FALSE(dlls.empty()) << "no import directory found";
+        for (const std::string& dll : dlls) EXPECT_TRUE(EveryWindowsHas(dll)) << name << " imports " << dll;
     }
-    EXPECT_EQ(std::ranges::count(dlls, "kernel32.dll"), 1) << "the import directory was misread";
+    for (const char* known : {"unit_test.exe", "e2e_test.exe", "executable_test.exe", "java.exe", "javaw.exe"})
+        EXPECT_EQ(std::ranges::count(programs, known), 1) << "the test directory was misread: no " << known;
 }
 
 // The manifest declares Windows 7, where these exports exist only with an update installed: the

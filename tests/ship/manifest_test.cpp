@@ -12,12 +12,14 @@
 #include "tests/exe/built_launcher.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cwctype>
 #include <map>
 #include <set>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {

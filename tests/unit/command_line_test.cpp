@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>

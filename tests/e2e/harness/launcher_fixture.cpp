@@ -1,8 +1,11 @@
 #include "tests/e2e/harness/launcher_fixture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <exception>
 #include <set>
 #include <stdexcept>
 

@@ -1,5 +1,9 @@
 #include "tests/e2e/harness/message_box.h"
 
+#include <cstddef>
+#include <cwchar>
+#include <utility>
+
 namespace sorvane::e2e {
 
 namespace {

@@ -3,7 +3,10 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cwchar>
 #include <stdexcept>
+#include <utility>
 
 namespace sorvane::e2e {
 

@@ -1,6 +1,9 @@
 // Stand-in for java.exe: plays the script beside it, so a test decides what the probe sees.
 #include "tests/e2e/harness/stub_protocol.h"
 
+#include <string>
+#include <vector>
+
 using namespace sorvane::e2e::stub;
 
 int wmain() {

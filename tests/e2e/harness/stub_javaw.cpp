@@ -4,6 +4,11 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
 using namespace sorvane::e2e::stub;
 
 namespace {

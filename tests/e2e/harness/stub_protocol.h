@@ -27,10 +27,12 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sorvane::e2e::stub {
