@@ -7,7 +7,7 @@
 #   scripts/fuzz.sh --runs N    each target for N inputs from the seeds, with a fixed seed (the
 #                               test suite's run)
 #
-# A finding stops the run with exit status 1: the input is saved under build/fuzz/findings/ and
+# A finding fails the run (exit status 1): the input is saved under build/fuzz/findings/ and
 # the command that reproduces it is printed. Without clang's fuzzer runtime it prints "SKIP: <why>"
 # and exits 77. SORVANE_FUZZ_CXX chooses the compiler (default clang++, then clang++-14),
 # SORVANE_FUZZ_BUILD the build directory (default build/fuzz).
@@ -44,7 +44,7 @@ if ! "$cxx" -fsanitize=fuzzer,address,undefined "$probe.cpp" -o "$probe" >"$prob
 fi
 
 if ! { cmake -S "$root/tests/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" &&
-    cmake --build "$build"; } >"$build/build.log" 2>&1; then
+    cmake --build "$build" --parallel 1; } >"$build/build.log" 2>&1; then
     cat "$build/build.log"
     echo "FAIL: building the fuzz targets failed" >&2
     exit 1
@@ -65,7 +65,6 @@ for t in "${targets[@]}"; do
     fi
     mkdir -p "$work"
     log="$build/$t.log"
-    before=$(ls "$findings" | wc -l)
     # The probe reads at most 64 KiB; the longest command line and PATH are 32,767 UTF-16 units.
     if "$build/${t}_fuzzer" "${limit[@]}" -max_len=65537 -print_final_stats=1 \
         -artifact_prefix="$findings/$t-" "$work" "$seeds/$t" >"$log" 2>&1; then
@@ -76,9 +75,9 @@ for t in "${targets[@]}"; do
         status=1
         tail -n 40 "$log"
         echo "FAIL: $t found a fault (full output: $log)" >&2
-        for f in $(ls -t "$findings" | head -n $(($(ls "$findings" | wc -l) - before))); do
-            echo "  input saved: $findings/$f" >&2
-            echo "  reproduce:   $build/${t}_fuzzer $findings/$f" >&2
+        sed -n 's/.*Test unit written to //p' "$log" | while read -r input; do
+            echo "  input saved: $input" >&2
+            echo "  reproduce:   $build/${t}_fuzzer $input" >&2
         done
     fi
 done

@@ -1,16 +1,16 @@
-// Shared by the fuzz targets: turning raw input into launcher text, and stopping on a broken rule.
+// Shared by the fuzz targets: raw input as launcher text, and stopping on a broken rule.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "launcher/buffer.h"
 
 namespace sorvane {
 
-// Stops the run with a message; libFuzzer saves the input that got here.
+// libFuzzer saves the input that got here.
 inline void require(bool holds, const char* rule)
 {
     if (!holds) {
@@ -19,8 +19,7 @@ inline void require(bool holds, const char* rule)
     }
 }
 
-// The input read as UTF-16 code units, little-endian as on Windows (an odd last byte is dropped).
-// The launcher's functions stop at the first zero unit, as they would at the terminator.
+// The input as UTF-16 code units, little-endian as on Windows; the launcher reads up to the first 0.
 inline WideBuffer WideFromBytes(const uint8_t* data, size_t size)
 {
     WideBuffer text;
@@ -29,15 +28,14 @@ inline WideBuffer WideFromBytes(const uint8_t* data, size_t size)
     return text;
 }
 
-inline bool SameText(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength)
+inline bool SameText(const wchar_t* a, const wchar_t* b, size_t length)
 {
-    if (aLength != bLength)
-        return false;
-    for (size_t i = 0; i < aLength; ++i) {
-        if (a[i] != b[i])
-            return false;
-    }
-    return true;
+    return !std::memcmp(a, b, length * sizeof(wchar_t));
+}
+
+inline bool SameText(const WideBuffer& a, const WideBuffer& b)
+{
+    return a.size() == b.size() && SameText(a.c_str(), b.c_str(), a.size());
 }
 
 }  // namespace sorvane

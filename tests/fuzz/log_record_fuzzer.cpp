@@ -1,5 +1,5 @@
-// A log record carries the message bytes exactly, between the timestamp's four spaces and the one
-// carriage return, whatever the message and whatever the clock said.
+// A record carries the message bytes exactly, after the timestamp's four spaces and before the one
+// carriage return, and its date is the file name's, whatever the message and the clock said.
 #include <cstring>
 
 #include "launcher/log/log_record.h"
@@ -9,32 +9,26 @@ using namespace sorvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    CalendarTime time;
-    if (size < sizeof time)
+    CalendarTime t;
+    if (size < sizeof t)
         return 0;
-    std::memcpy(&time, data, sizeof time);
+    std::memcpy(&t, data, sizeof t);
     ByteBuffer message;
-    message.append(reinterpret_cast<const char*>(data + sizeof time), size - sizeof time);
-    size_t messageLength = std::strlen(message.c_str());
-
-    ByteBuffer record = LogRecord(time, message.c_str());
+    message.append(reinterpret_cast<const char*>(data + sizeof t), size - sizeof t);
+    size_t length = std::strlen(message.c_str());
+    ByteBuffer record = LogRecord(t, message.c_str());
+    WideBuffer name = LogFileName(t);
     const char* bytes = record.c_str();
-    require(!record.failed() && record.size() > messageLength + 5, "record too short");
-    require(bytes[record.size() - 1] == '\r', "record does not end in a carriage return");
-    size_t stamp = record.size() - messageLength - 1;
-    require(!std::memcmp(bytes + stamp - 4, "    ", 4), "no four spaces before the message");
-    require(!std::memcmp(bytes + stamp, message.c_str(), messageLength), "message bytes changed");
-
-    // The record's date is the file name's: one reading of the clock names both.
-    WideBuffer name = LogFileName(time);
-    require(name.size() > 4 && name.size() - 4 < stamp, "file name longer than the timestamp");
-    for (size_t i = 0; i < name.size() - 4; ++i)
+    size_t stamp = record.size() - length - 1, date = name.size() - 4;
+    require(record.size() >= length + 24 && bytes[record.size() - 1] == '\r', "no carriage return at the end");
+    require(!std::memcmp(bytes + stamp - 4, "    ", 4) && !std::memcmp(bytes + stamp, message.c_str(), length),
+            "message bytes not after four spaces");
+    require(name.size() > 4 && date < stamp && SameText(name.c_str() + date, L".log", 4), "file name");
+    for (size_t i = 0; i < date; ++i)
         require(name.c_str()[i] == static_cast<unsigned char>(bytes[i]), "file name and record disagree on the date");
-    require(SameText(name.c_str() + name.size() - 4, 4, L".log", 4), "file name does not end in .log");
 
-    bool inRange = time.year >= 0 && time.year <= 9999 && time.month >= 1 && time.month <= 12 && time.day >= 1 &&
-                   time.day <= 31 && time.hour >= 0 && time.hour <= 23 && time.minute >= 0 && time.minute <= 59 &&
-                   time.second >= 0 && time.second <= 60;
-    require(!inRange || (stamp == 23 && name.size() == 14), "timestamp not 19 characters for a real date");
+    bool real = t.year >= 0 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
+                t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60;
+    require(!real || (stamp == 23 && date == 10), "timestamp of a real date not 19 characters");
     return 0;
 }

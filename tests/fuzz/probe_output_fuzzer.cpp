@@ -1,5 +1,5 @@
 // Whatever answers as java can print any bytes: the version found is a bounded, quote-free piece
-// of the output, and it is already final at the point where the probe stops reading.
+// of the output, and it is already final wherever the probe may stop reading.
 #include <cstring>
 
 #include "launcher/java_version.h"
@@ -12,15 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* output = reinterpret_cast<const char*>(data);
     ByteBuffer version;
     bool found = FindJavaVersionText(output, size, version);
-    require(found || version.empty(), "no version but text left behind");
-    require(version.size() <= kJavaVersionTextLimit, "version text longer than 99 bytes");
-    require(!std::memchr(version.c_str(), '"', version.size()), "quote inside the version text");
-    require(version.size() == std::strlen(version.c_str()), "zero byte inside the version text");
-    require(!found || memmem(output, size, version.c_str(), version.size()), "version not from the output");
+    size_t n = version.size();
+    require(n <= kJavaVersionTextLimit && (found || n == 0), "version text longer than 99 bytes");
+    require(std::strlen(version.c_str()) == n && !std::memchr(version.c_str(), '"', n), "quote or 0 in the version");
+    require(!n || memmem(output, size, version.c_str(), n), "version text not from the output");
     JavaVersionNumber(version.c_str());
 
-    // Completeness only grows as output arrives; the shortest complete prefix is where the probe
-    // may stop, and the version found there must be the one the whole output gives.
+    // Once complete, output stays complete as more arrives: find the shortest complete prefix.
     if (!ProbeOutputComplete(output, size))
         return 0;
     size_t low = 0, high = size;
@@ -32,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             low = middle + 1;
     }
     ByteBuffer early;
-    require(FindJavaVersionText(output, low, early) == found, "stopping early changes whether a version is found");
-    require(early.size() == version.size() && !std::memcmp(early.c_str(), version.c_str(), version.size()),
-            "stopping early changes the version text");
+    require(FindJavaVersionText(output, low, early) == found && early.size() == n &&
+                !std::memcmp(early.c_str(), version.c_str(), n),
+            "stopping where the output is complete changes the version");
     return 0;
 }
