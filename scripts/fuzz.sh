@@ -39,7 +39,7 @@ mkdir -p "$build"
 probe="$build/runtime-check"
 echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' >"$probe.cpp"
 if ! "$cxx" -fsanitize=fuzzer,address,undefined "$probe.cpp" -o "$probe" >"$probe.log" 2>&1; then
-    echo "SKIP: $cxx cannot link -fsanitize=fuzzer,address,undefined (clang's fuzzer runtime, libclang-rt-14-dev on Debian 12, is missing): $(head -c 300 "$probe.log")"
+    echo "SKIP: $cxx cannot link -fsanitize=fuzzer,address,undefined (it needs clang with its fuzzer runtime, libclang-rt-14-dev on Debian 12): $(head -c 300 "$probe.log")"
     exit 77
 fi
 
