@@ -23,6 +23,10 @@ have_cmd osslsigncode || need+=(osslsigncode)
 have_cmd xwd || need+=(x11-apps)
 have_cmd python3 || need+=(python3)
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
+# The fuzz targets: a native clang with its libFuzzer and sanitizer runtimes.
+have_cmd clang++ || have_cmd clang++-14 || need+=(clang-14)
+compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null ||
+    need+=(libclang-rt-14-dev)
 
 # The workflow validator, pinned (its CLI and the core it runs are released together).
 validator_dir="$root/build/tools/action-validator"
