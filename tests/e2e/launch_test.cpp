@@ -159,7 +159,7 @@ TEST_F(LaunchSequence, NoRuntimeAtAllLogsTheFailureAndShowsTheBox)
     EXPECT_EQ(r.boxes[0].text, L"Sorvane Launcher cannot be started. Please install JRE.");
 }
 
-// Deployment agents, services and tasks run whether or not anyone is logged on start the launcher
+// Deployment agents, services and tasks that run whether or not anyone is logged on start the launcher
 // on a window station that is not interactive. With no runtime no one could ever see or dismiss
 // the box there, so the launcher must end rather than wait on it; with Java it runs as anywhere.
 TEST_F(LaunchSequence, OnAWindowStationNoOneSeesTheLauncherNeverWaitsOnABox)
