@@ -9,7 +9,7 @@ namespace sorvane {
 // Process exit statuses. The updater child's own status is not passed on.
 enum ExitStatus : int {
     kExitChildEnded = 0,       // the child was started and has ended
-    kExitNoRuntime = 1,        // no usable runtime; the user has seen the message box
+    kExitNoRuntime = 1,        // no usable runtime; the box was shown, unless no one could see it
     kExitNoArgument = 2,       // nothing to forward: no probe, no child
     kExitChildNotStarted = 3,  // the child could not be started, or its command line was too long
 };

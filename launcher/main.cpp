@@ -19,10 +19,21 @@ static void searchDllsOnlyInTheSystemDirectory()
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+// The program search and the existence checks look at every PATH entry; one on a drive with no
+// medium in it (a card reader, an emptied optical drive, a removed USB stick) would raise "There is
+// no disk in the drive" and hold the launcher until someone answers it. With the prompt off such
+// an entry fails like a missing one. This thread's mode only: the process's (SetErrorMode) would
+// be inherited by the Java child, which keeps its own.
+static void failCriticalErrorsWithoutPrompting()
+{
+    SetThreadErrorMode(GetThreadErrorMode() | SEM_FAILCRITICALERRORS, nullptr);
+}
+
 // The entry point's arguments are not used: the sequence reads the process command line itself.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     searchDllsOnlyInTheSystemDirectory();
+    failCriticalErrorsWithoutPrompting();
     sorvane::Win32Platform platform;
     return sorvane::RunLauncher(platform);
 }

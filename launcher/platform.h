@@ -37,6 +37,8 @@ public:
     // the Windows error code, when it could not be started.
     virtual bool runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error) = 0;
 
+    // Returns when the user has dismissed the box, or at once where no one could see it (a
+    // window station that is not interactive, as a service's or an unattended task's).
     virtual void showMessageBox(const wchar_t* text, const wchar_t* caption) = 0;
 
 protected:

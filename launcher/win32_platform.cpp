@@ -72,6 +72,28 @@ bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine,
     return true;
 }
 
+// Deployment agents, services and scheduled tasks that run whether or not anyone is logged on
+// start the launcher on a window station that is not interactive. A box there is seen by no one
+// and never dismissed, so it would hold the launcher (and whoever waits for it) for ever. Only
+// when the station's flags can be read and lack WSF_VISIBLE is the box left out.
+static bool onNonInteractiveWindowStation(HMODULE user32)
+{
+    using GetProcessWindowStationFunction = HWINSTA(WINAPI*)();
+    using GetUserObjectInformationFunction = BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD);
+    auto getProcessWindowStation = reinterpret_cast<GetProcessWindowStationFunction>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetProcessWindowStation")));
+    auto getUserObjectInformation = reinterpret_cast<GetUserObjectInformationFunction>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetUserObjectInformationW")));
+    if (!getProcessWindowStation || !getUserObjectInformation)
+        return false;
+    // The station handle belongs to the process and must not be closed.
+    HWINSTA station = getProcessWindowStation();
+    USEROBJECTFLAGS flags = {};
+    if (!station || !getUserObjectInformation(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
+        return false;
+    return !(flags.dwFlags & WSF_VISIBLE);
+}
+
 void Win32Platform::showMessageBox(const wchar_t* text, const wchar_t* caption)
 {
     // USER32 is loaded only here: importing it would cost every start its whole GUI chain. It is
@@ -85,7 +107,7 @@ void Win32Platform::showMessageBox(const wchar_t* text, const wchar_t* caption)
     if (user32Path.failed())
         return;
     HMODULE user32 = LoadLibraryW(user32Path.c_str());
-    if (!user32)
+    if (!user32 || onNonInteractiveWindowStation(user32))
         return;
     auto messageBox = reinterpret_cast<MessageBoxFunction>(reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxW")));
     if (messageBox)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -155,6 +157,35 @@ TEST_F(LaunchSequence, NoRuntimeAtAllLogsTheFailureAndShowsTheBox)
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_EQ(r.boxes[0].caption, L"Running java version:");
     EXPECT_EQ(r.boxes[0].text, L"Sorvane Launcher cannot be started. Please install JRE.");
+}
+
+// Deployment agents, services and tasks that run whether or not anyone is logged on start the launcher
+// on a window station that is not interactive. With no runtime no one could ever see or dismiss
+// the box there, so the launcher must end rather than wait on it; with Java it runs as anywhere.
+TEST_F(LaunchSequence, OnAWindowStationNoOneSeesTheLauncherNeverWaitsOnABox)
+{
+    const NonInteractiveStation station;
+    const struct {
+        const char* name;
+        std::map<StubDir, StubSetup> stubs;
+        DWORD exitCode;
+        std::vector<std::string> records;
+        std::size_t javawRuns;
+    } cases[] = {
+        {"no runtime", {{StubDir::Java, SystemJava(StubScript().javaVersion("1.6.0_45"))}}, 1,
+         {kStart, "System java version: 1.6.0_45", kBundled, kNoBundled, kCannotStart}, 0},
+        {"system Java", {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))}}, 0,
+         {kStart, "System java version: 1.8.0_281", kSystem, kStarted}, 1},
+    };
+    for (const auto& c : cases) {
+        Sandbox& s = layOut({.stubs = c.stubs});
+        LaunchResult r = s.run({.args = L"ARG", .timeoutMs = 15000, .desktop = station.desktop()});
+        EXPECT_LT(r.elapsed.count(), 5000) << c.name;
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(Messages(r), c.records) << c.name;
+        EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), c.javawRuns) << c.name;
+        EXPECT_TRUE(r.boxes.empty()) << c.name << ": the launcher ran on the harness's own desktop";
+    }
 }
 
 TEST_F(LaunchSequence, BundledRuntimeIsFoundInAwkwardInstallPaths)

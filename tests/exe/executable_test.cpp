@@ -383,4 +383,13 @@ TEST_F(LauncherImage, ImportsNoFunctionThatWindows7MayLack) {
         EXPECT_EQ(std::ranges::count(functions, lateBound), 0) << lateBound << " is imported statically";
 }
 
+// Wine never raises the "There is no disk in the drive" prompt, so what keeps the program search
+// from raising it on Windows is checked here: the thread's error mode is set, never the process's,
+// which the Java child would inherit.
+TEST_F(LauncherImage, TurnsOffCriticalErrorPromptsForItsThreadOnly) {
+    const std::vector<std::string> functions = StaticallyImportedFunctions();
+    EXPECT_EQ(std::ranges::count(functions, "SetThreadErrorMode"), 1);
+    EXPECT_EQ(std::ranges::count(functions, "SetErrorMode"), 0) << "the Java child would inherit the process's mode";
+}
+
 }  // namespace

@@ -384,6 +384,7 @@ LaunchResult Sandbox::run(const RunOptions& options) {
     process.timeoutMs = options.timeoutMs;
     process.creationFlags = options.detached ? DETACHED_PROCESS : 0;
     process.outputEndWaitMs = options.outputEndWaitMs;
+    process.desktop = options.desktop;
     process.whileWaiting = [&](DWORD pid) {
         if (options.whileRunning) options.whileRunning();
         if (options.dismissBoxes) {

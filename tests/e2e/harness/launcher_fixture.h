@@ -167,6 +167,9 @@ struct RunOptions {
     bool detached = true;
     DWORD outputEndWaitMs = 0;          // see LaunchResult::outputEnded
     std::function<void()> whileRunning;  // called about every 10 ms while the launcher runs
+    // Another window station's desktop to run on (see NonInteractiveStation); boxes shown there
+    // cannot be found, so none is dismissed.
+    std::optional<std::wstring> desktop;
 };
 
 struct LogFile {

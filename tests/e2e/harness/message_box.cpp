@@ -1,7 +1,9 @@
 #include "tests/e2e/harness/message_box.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cwchar>
+#include <stdexcept>
 #include <utility>
 
 namespace sorvane::e2e {
@@ -75,6 +77,34 @@ std::optional<std::string> whyNoInteractiveDesktop(HWINSTA station) {
         return "no interactive desktop: this session's window station is not visible (a service?), "
                "so a message box would be shown to no one";
     return std::nullopt;
+}
+
+NonInteractiveStation::NonInteractiveStation() {
+    const auto fail = [this](const char* what) {
+        const DWORD error = GetLastError();
+        if (station_) CloseWindowStation(station_);
+        throw std::runtime_error(std::string(what) + " failed, error " + std::to_string(error));
+    };
+    // Station names are shared by the whole session, and ctest runs test programs side by side.
+    static std::atomic<unsigned> serial{0};
+    const std::wstring name = L"SorvaneE2E-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++serial) + L"-" + std::to_wstring(GetTickCount64() % 1000000);
+    station_ = CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+    if (!station_) fail("CreateWindowStationW");
+    // A desktop is made on the calling process's window station, so switch there for the moment.
+    const HWINSTA own = GetProcessWindowStation();
+    if (!SetProcessWindowStation(station_)) fail("SetProcessWindowStation");
+    desktop_ = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    const DWORD error = GetLastError();
+    SetProcessWindowStation(own);
+    SetLastError(error);
+    if (!desktop_) fail("CreateDesktopW");
+    desktopPath_ = name + L"\\Default";
+}
+
+NonInteractiveStation::~NonInteractiveStation() {
+    CloseDesktop(desktop_);
+    CloseWindowStation(station_);
 }
 
 void pressOk(HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); }

@@ -27,6 +27,26 @@ void pressOk(HWND box);
 // service, is not). Under Wine the one window station is interactive, display or not.
 std::optional<std::string> whyNoInteractiveDesktop(HWINSTA station = GetProcessWindowStation());
 
+// A window station of the harness's own with a desktop on it, like a service's or that of a task
+// run whether or not anyone is logged on: not interactive (no WSF_VISIBLE), so a message box shown
+// there is seen by no one and blocks until its program is killed. Start a program with desktop()
+// as lpDesktop to run it there. Throws when the station or the desktop cannot be made.
+class NonInteractiveStation {
+public:
+    NonInteractiveStation();
+    ~NonInteractiveStation();
+    NonInteractiveStation(const NonInteractiveStation&) = delete;
+    NonInteractiveStation& operator=(const NonInteractiveStation&) = delete;
+
+    HWINSTA station() const { return station_; }
+    const std::wstring& desktop() const { return desktopPath_; }  // "station\Default"
+
+private:
+    HWINSTA station_ = nullptr;
+    HDESK desktop_ = nullptr;
+    std::wstring desktopPath_;
+};
+
 // Polls until a box with this caption appears (at least once, even with timeoutMs 0), reads its
 // text and presses OK. nullopt when none appeared in time.
 std::optional<std::wstring> dismissMessageBox(const std::wstring& caption, DWORD timeoutMs, DWORD processId = 0);

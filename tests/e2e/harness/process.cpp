@@ -172,6 +172,8 @@ ProcessRun runProcess(const ProcessOptions& how) {
     si.hStdInput = input.get();
     si.hStdOutput = out.write.get();
     si.hStdError = how.mergeStderr ? out.write.get() : err.write.get();
+    std::wstring desktop = how.desktop.value_or(std::wstring());  // lpDesktop is not const
+    if (how.desktop) si.lpDesktop = desktop.data();
 
     const PROCESS_INFORMATION pi = startProcess(how, si, true);
     const auto start = std::chrono::steady_clock::now();

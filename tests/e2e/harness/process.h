@@ -46,6 +46,8 @@ struct ProcessOptions {
     DWORD outputEndWaitMs = 0;
     // Called about every 10 ms while the process runs, with its id (e.g. to dismiss its message box).
     std::function<void(DWORD processId)> whileWaiting;
+    // lpDesktop, "station\desktop": where the process runs; nullopt: the harness's own desktop.
+    std::optional<std::wstring> desktop;
 };
 
 struct ProcessRun {
