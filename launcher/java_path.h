@@ -20,8 +20,4 @@ WideBuffer PathForJava(Platform& platform, const wchar_t* path);
 // path that does not exist, an argument that begins with a double quote) it is left as it is.
 WideBuffer ArgumentForJava(Platform& platform, const wchar_t* argument);
 
-// The install directory of modulePath in the form above, still ending in its separator, so that
-// every install-layout builder takes it in place of the module path.
-WideBuffer InstallDirectoryForJava(Platform& platform, const wchar_t* modulePath);
-
 }  // namespace sorvane

@@ -68,8 +68,9 @@ int RunLauncher(Platform& platform)
     platform.log(status.c_str());
 
     const wchar_t* modulePath = platform.modulePath();
-    // Takes the module path's place in every builder of what the child is handed.
-    WideBuffer javaInstall = InstallDirectoryForJava(platform, modulePath);
+    // Takes the module path's place in every builder of what the child is handed. GetShortPathNameW
+    // keeps the directory's trailing backslash, so it still stands for itself.
+    WideBuffer javaInstall = PathForJava(platform, InstallDirectory(modulePath).c_str());
     Runtime runtime = Runtime::System;
     WideBuffer javaw;
     if (found && JavaVersionNumber(versionText.c_str()) >= SYSTEM_JAVA_MIN_VERSION) {

@@ -198,12 +198,12 @@ bool PathExists(const wchar_t* path)
 bool ConvertsToAnsiCodePage(const wchar_t* text)
 {
     size_t length = WideBuffer::length(text);
-    if (length == 0)
-        return true;
     // UTF-8 as the system code page (a Windows 10 option) holds every character; the flags below
     // are not allowed with it.
-    if (length > 0x7fffffff || GetACP() == CP_UTF8)
-        return length <= 0x7fffffff;
+    if (length == 0 || GetACP() == CP_UTF8)
+        return true;
+    if (length > 0x7fffffff)
+        return false;
     BOOL usedDefault = FALSE;
     int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length), nullptr, 0, nullptr,
                                     &usedDefault);
@@ -215,9 +215,11 @@ bool ShortPathName(const wchar_t* path, WideBuffer& shortForm)
     shortForm.clear();
     // Past MAX_PATH only the \\?\ form is accepted, and the answer comes back in it too.
     WideBuffer longForm = FileSystemPath(path);
+    if (longForm.failed())
+        return false;
     WideBuffer result;
     for (DWORD capacity = static_cast<DWORD>(longForm.size() + 1);;) {
-        if (longForm.failed() || !result.reserve(capacity))
+        if (!result.reserve(capacity))
             return false;
         DWORD n = GetShortPathNameW(longForm.c_str(), result.data(), static_cast<DWORD>(result.capacity() + 1));
         if (n == 0)

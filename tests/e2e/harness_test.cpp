@@ -334,26 +334,6 @@ TEST(MessageBoxHelper, TellsAWindowStationWithoutADesktop) {
     EXPECT_NE(why->find("no interactive desktop"), std::string::npos) << *why;
 }
 
-// The station that stands in for a service's: not interactive, and a box shown there is neither
-// found on the harness's desktop nor ever ends by itself, so a program that shows one stays stuck.
-TEST(MessageBoxHelper, OwnWindowStationIsNotInteractiveAndHoldsABox) {
-    const NonInteractiveStation station;
-    const std::optional<std::string> why = whyNoInteractiveDesktop(station.station());
-    ASSERT_TRUE(why.has_value());
-    EXPECT_NE(why->find("no interactive desktop"), std::string::npos) << *why;
-
-    bool seen = false;
-    const ProcessRun run = runProcess({.application = showBoxPath(),
-                                       .commandLine = quoteArgument(showBoxPath()) + L" caption text",
-                                       .timeoutMs = 3000,
-                                       .whileWaiting = [&](DWORD pid) { seen = seen || findMessageBox(nullptr, pid); },
-                                       .desktop = station.desktop()});
-    if (run.exitCode == stub::kShowBoxNoDisplayExitCode)
-        GTEST_SKIP() << "MessageBoxW failed at once: no display (run under Xvfb)";
-    EXPECT_TRUE(run.timedOut) << "the box ended by itself, exit code " << run.exitCode;
-    EXPECT_FALSE(seen) << "the box was shown on the harness's own desktop";
-}
-
 // A program that hangs is killed and fails the test; stubs that one leaves running are reported and killed.
 TEST(SandboxRun, KillsWhatOutlivesTheRunAndReportsIt) {
     Sandbox sandbox({.stubs = {{StubDir::Java, {.java = true, .javaScript = StubScript().hang()}}}});

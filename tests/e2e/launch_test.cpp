@@ -165,6 +165,7 @@ TEST_F(LaunchSequence, NoRuntimeAtAllLogsTheFailureAndShowsTheBox)
 TEST_F(LaunchSequence, OnAWindowStationNoOneSeesTheLauncherNeverWaitsOnABox)
 {
     const NonInteractiveStation station;
+    ASSERT_TRUE(whyNoInteractiveDesktop(station.station())) << "the harness's station is interactive";
     const struct {
         const char* name;
         std::map<StubDir, StubSetup> stubs;

@@ -21,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SearchPathEntries entries(value);
     for (const wchar_t* entry = nullptr; entries.next(entry, entryLength);) {
         require(entry >= value && entryLength > 0 && entry + entryLength <= value + length, "entry outside PATH");
-        require(*entry != L' ' || (entry > value && entry[-1] == L'"'), "entry keeps a leading space");
         for (size_t i = 0; i < entryLength; ++i)
             require(entry[i] != L';', "separator inside an entry");
         IsFullyQualifiedPath(entry, entryLength);
