@@ -1,22 +1,17 @@
 #include "launcher/command_line.h"
 
-#include "launcher/install_layout.h"
-
 namespace sorvane {
 
-void appendQuotedArgument(WideBuffer& out, const wchar_t* arg)
+static void appendQuoted(WideBuffer& out, const wchar_t* value)
 {
     out.append(L'"');
     size_t backslashes = 0;
-    for (const wchar_t* p = arg; p && *p; ++p) {
+    for (const wchar_t* p = value; *p; ++p) {
         if (*p == L'\\') {
             ++backslashes;
             continue;
         }
-        if (*p == L'"')
-            out.appendRepeated(L'\\', backslashes * 2 + 1);
-        else
-            out.appendRepeated(L'\\', backslashes);
+        out.appendRepeated(L'\\', *p == L'"' ? backslashes * 2 + 1 : backslashes);
         backslashes = 0;
         out.append(*p);
     }
@@ -24,37 +19,46 @@ void appendQuotedArgument(WideBuffer& out, const wchar_t* arg)
     out.append(L'"');
 }
 
-void appendForwardedArgument(WideBuffer& out, const wchar_t* arg)
+void appendField(WideBuffer& line, const wchar_t* name, const wchar_t* value, Quoting quoting)
 {
-    if (arg && arg[0] == L'"')
-        out.append(arg);
+    if (!line.empty())
+        line.append(L' ');
+    line.append(name);
+    if (!value)
+        return;
+    if (quoting == Quoting::Raw)
+        line.append(value);
     else
-        appendQuotedArgument(out, arg);
+        appendQuoted(line, value);
 }
 
-WideBuffer ChildCommandLine(Runtime runtime, bool trustStoreExists, const wchar_t* modulePath,
-                            const wchar_t* argument1)
+WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool trustStoreExists,
+                            const ForwardedArgument& argument)
 {
-    // Each segment after the program token opens with the quote that closes the value before it.
+    // The program token takes the same quoting: a javaw.exe path holds no quote and does not end
+    // in a backslash, so it gains only the quotes, which is all the split of argument 0 reads.
     WideBuffer line;
-    line.append(L'"');
-    if (runtime == Runtime::System)
-        line.append(kSystemJavaToken);
-    else
-        line.append(LocalJavaPath(modulePath));
-    if (trustStoreExists) {
-        line.append(L"\" -Djavax.net.ssl.trustStore=\"");
-        line.append(TrustStorePath(modulePath));
-    }
-    line.append(L"\" -DSorvaneInstallPath=\"");
-    line.append(InstallPathArgument(modulePath));
-    line.append(L"\" -jar ");
-    line.append(UpdaterJarArgument(modulePath));
-    appendForwardedArgument(line, argument1);
+    appendField(line, L"", runtime == Runtime::System ? kSystemJavaToken : java.localJavaPath.c_str());
+    if (trustStoreExists)
+        appendField(line, L"-Djavax.net.ssl.trustStore=", java.trustStorePath.c_str());
+    appendField(line, L"-DSorvaneInstallPath=", java.installDirectory.c_str());
+    appendField(line, L"-jar", nullptr);
+    appendField(line, L"", java.updaterJarPath.c_str());
+    appendField(line, L"", argument.text.c_str(), argument.quoting);
 
     if (line.size() > kMaxCommandLineLength)
         line.fail();
     return line;
+}
+
+WideBuffer WrittenPath(const wchar_t* path)
+{
+    WideBuffer quoted;
+    appendQuoted(quoted, path);
+    WideBuffer inside;
+    if (quoted.size() >= 2)
+        inside.append(quoted.c_str() + 1, quoted.size() - 2);
+    return inside;
 }
 
 static bool isBlank(wchar_t c)

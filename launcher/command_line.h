@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "launcher/buffer.h"
+#include "launcher/install_layout.h"
 
 namespace sorvane {
 
@@ -16,21 +17,37 @@ inline constexpr size_t kMaxCommandLineLength = 32766;
 // the updater has always been started with; CreateProcessW still finds javaw.exe through it.
 inline constexpr wchar_t kSystemJavaToken[] = L"javaw.exe ";
 
-// Appends arg in double quotes so that the standard split (CommandLineToArgvW, the C runtime)
-// gives it back exactly: a double quote becomes \", and a run of backslashes is doubled where
-// it precedes a double quote or the closing quote; other backslashes stay as they are.
-void appendQuotedArgument(WideBuffer& out, const wchar_t* arg);
+enum class Quoting {
+    Quoted,   // in double quotes, so that the child's standard split gives the value back exactly
+    Raw,      // as it is: only a forwarded argument that already begins with a double quote
+};
 
-// The forwarded argument: copied unchanged when it already begins with a double quote (callers
-// hand over pre-quoted text that way), otherwise quoted as above.
-void appendForwardedArgument(WideBuffer& out, const wchar_t* arg);
+// The forwarded argument and how it goes over, decided once where it is prepared: callers who
+// hand over text that begins with a double quote have always had it copied as it is.
+struct ForwardedArgument {
+    WideBuffer text;
+    Quoting quoting = Quoting::Quoted;
+};
 
-// The whole child command line:
+// The one appender of the child's command line. Appends a space unless line is empty, then name
+// as it is ("-jar", "-Dkey=", or nothing), then value unless it is null. A quoted value is put in
+// double quotes so that the standard split (CommandLineToArgvW, the C runtime, a Java launcher)
+// gives it back exactly: a double quote becomes \", and a run of backslashes is doubled where it
+// precedes a double quote or the closing quote; other backslashes stay as they are. So the
+// install directory C:\Apps\Tool\ is written "C:\Apps\Tool\\".
+void appendField(WideBuffer& line, const wchar_t* name, const wchar_t* value, Quoting quoting = Quoting::Quoted);
+
+// The child command line, its fields joined by appendField:
 //   "<runtime>" [-Djavax.net.ssl.trustStore="<trust store>"] -DSorvaneInstallPath="<install>\\"
 //   -jar "<install>\getdown-launcher-1.8.6.jar" <argument 1>
-// Empty (with failed() set) when the text would be longer than CreateProcessW accepts.
-WideBuffer ChildCommandLine(Runtime runtime, bool trustStoreExists, const wchar_t* modulePath,
-                            const wchar_t* argument1);
+// with every path taken from java, the layout as Java reads it. Empty (with failed() set) when
+// the text would be longer than CreateProcessW accepts.
+WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool trustStoreExists,
+                            const ForwardedArgument& argument);
+
+// A path as the child's command line writes it between its quotes: what the launcher echoes of
+// each path it hands over.
+WideBuffer WrittenPath(const wchar_t* path);
 
 // Splits a command line by the rules of CommandLineToArgvW, one argument per next() call.
 // Argument 0 (the program) ends at the next quote when it begins with one, else at white

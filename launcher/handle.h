@@ -1,5 +1,6 @@
-// Owns one kernel handle. Null and INVALID_HANDLE_VALUE both mean "none", since Win32 uses
-// either as its failure value; closing keeps GetLastError() so callers can still report it.
+// Owns one kernel handle. Win32 fails with null or INVALID_HANDLE_VALUE, by call; both are kept
+// as "none", so an owner is either empty or holds a handle to close. Closing keeps GetLastError()
+// so that callers can still report the failure that made them close.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,7 @@ namespace sorvane {
 class UniqueHandle {
 public:
     UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+    explicit UniqueHandle(HANDLE handle) { reset(handle); }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
@@ -20,8 +21,7 @@ public:
     }
     ~UniqueHandle() { reset(); }
 
-    static bool isValid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
-    bool valid() const { return isValid(handle_); }
+    bool valid() const { return handle_ != nullptr; }
     explicit operator bool() const { return valid(); }
     HANDLE get() const { return handle_; }
     HANDLE release()
@@ -30,9 +30,13 @@ public:
         handle_ = nullptr;
         return handle;
     }
+    // Closes the handle held, unless it is the one given (resetting an owner to its own handle
+    // keeps it), and takes the new one.
     void reset(HANDLE handle = nullptr)
     {
-        if (valid()) {
+        if (handle == INVALID_HANDLE_VALUE)
+            handle = nullptr;
+        if (handle_ && handle_ != handle) {
             DWORD error = GetLastError();
             CloseHandle(handle_);
             SetLastError(error);

@@ -4,59 +4,46 @@
 
 namespace sorvane {
 
-WideBuffer InstallDirectory(const wchar_t* modulePath)
+static bool isSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+WideBuffer DirectoryOf(const wchar_t* path)
 {
     // The directory part ends at the last separator; a bare "X:name" keeps its drive.
-    size_t length = WideBuffer::length(modulePath);
+    size_t length = WideBuffer::length(path);
     size_t end = 0;
     for (size_t i = 0; i < length; ++i) {
-        if (modulePath[i] == L'\\' || modulePath[i] == L'/')
+        if (isSeparator(path[i]))
             end = i + 1;
     }
-    if (end == 0 && length >= 2 && modulePath[1] == L':')
+    if (end == 0 && length >= 2 && path[1] == L':')
         end = 2;
     WideBuffer directory;
-    directory.append(modulePath, end);
+    directory.append(path, end);
     return directory;
 }
 
-static WideBuffer InstallRelativePath(const wchar_t* modulePath, const wchar_t* relative)
+static WideBuffer pathIn(const WideBuffer& directory, const wchar_t* relative)
 {
-    WideBuffer path = InstallDirectory(modulePath);
-    path.append(relative);
+    WideBuffer path;
+    path.append(directory).append(relative);
     return path;
 }
 
-WideBuffer LocalJavaPath(const wchar_t* modulePath)
+InstallLayout LayoutIn(const wchar_t* installDirectory)
 {
-    return InstallRelativePath(modulePath, kLocalJavaRelativePath);
-}
-
-WideBuffer TrustStorePath(const wchar_t* modulePath)
-{
-    return InstallRelativePath(modulePath, kTrustStoreRelativePath);
-}
-
-WideBuffer InstallPathArgument(const wchar_t* modulePath)
-{
-    return InstallRelativePath(modulePath, L"\\");
-}
-
-WideBuffer UpdaterJarArgument(const wchar_t* modulePath)
-{
-    WideBuffer argument;
-    argument.append(L'"');
-    argument.append(InstallDirectory(modulePath));
-    argument.append(kUpdaterJarName);
-    argument.append(L"\" ");
-    return argument;
-}
-
-WideBuffer JavawBesideJava(const wchar_t* javaPath)
-{
-    WideBuffer path = InstallDirectory(javaPath);
-    path.append(kJavawName);
-    return path;
+    InstallLayout layout;
+    WideBuffer& directory = layout.installDirectory;
+    directory.append(installDirectory);
+    wchar_t last = directory.empty() ? L'\\' : directory.c_str()[directory.size() - 1];
+    if (!isSeparator(last) && last != L':')
+        directory.append(L'\\');
+    layout.localJavaPath = pathIn(directory, kLocalJavaRelativePath);
+    layout.trustStorePath = pathIn(directory, kTrustStoreRelativePath);
+    layout.updaterJarPath = pathIn(directory, kUpdaterJarName);
+    return layout;
 }
 
 }  // namespace sorvane

@@ -1,6 +1,5 @@
-// Where the launcher finds what it starts: everything is relative to the directory that holds
-// launcher.exe. Each builder derives that directory afresh from the module path it is given; a
-// directory path that ends in its separator stands for itself, so it may be given instead.
+// Where the launcher finds what it starts: everything lies in the directory that holds
+// launcher.exe, the install directory.
 #pragma once
 
 #include "launcher/buffer.h"
@@ -10,27 +9,29 @@ namespace sorvane {
 inline constexpr wchar_t kLocalJavaRelativePath[] = L"jre\\bin\\javaw.exe";
 inline constexpr wchar_t kTrustStoreRelativePath[] = L"security\\cacerts";
 inline constexpr wchar_t kUpdaterJarName[] = L"getdown-launcher-1.8.6.jar";
-
-// Drive and directory of modulePath, ending in a backslash: C:\Apps\Tool\ for
-// C:\Apps\Tool\launcher.exe, \\server\share\Tool\ on a share, D:\ in a drive root.
-WideBuffer InstallDirectory(const wchar_t* modulePath);
-
-// <install>\jre\bin\javaw.exe
-WideBuffer LocalJavaPath(const wchar_t* modulePath);
-
-// <install>\security\cacerts
-WideBuffer TrustStorePath(const wchar_t* modulePath);
-
-// <install> plus one more backslash, so that the quoted property value ends in two of them:
-// the standard command-line split turns \\" into one backslash and the closing quote.
-WideBuffer InstallPathArgument(const wchar_t* modulePath);
-
-// "<install>\getdown-launcher-1.8.6.jar" followed by a space.
-WideBuffer UpdaterJarArgument(const wchar_t* modulePath);
-
 inline constexpr wchar_t kJavawName[] = L"javaw.exe";
 
-// javaw.exe in the directory of javaPath, the java.exe that answered the probe.
-WideBuffer JavawBesideJava(const wchar_t* javaPath);
+// Drive and directory of a file's path, ending in its separator: C:\Apps\Tool\ for
+// C:\Apps\Tool\launcher.exe, \\server\share\Tool\ on a share, D:\ in a drive root. The install
+// directory is this of the module path; the program search takes it of java.exe too.
+WideBuffer DirectoryOf(const wchar_t* path);
+
+// The install layout, built from one directory: the launcher builds it once as the directory is
+// on disk, for its own checks, and once as Java reads it, for what the child is handed.
+struct InstallLayout {
+    WideBuffer installDirectory;   // ends in its separator; also the value of -DSorvaneInstallPath
+    WideBuffer localJavaPath;      // <install>\jre\bin\javaw.exe
+    WideBuffer trustStorePath;     // <install>\security\cacerts
+    WideBuffer updaterJarPath;     // <install>\getdown-launcher-1.8.6.jar
+
+    bool failed() const
+    {
+        return installDirectory.failed() || localJavaPath.failed() || trustStorePath.failed() ||
+               updaterJarPath.failed();
+    }
+};
+
+// A directory given without its trailing separator gets one, so that every path names a file in it.
+InstallLayout LayoutIn(const wchar_t* installDirectory);
 
 }  // namespace sorvane

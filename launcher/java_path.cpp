@@ -2,13 +2,6 @@
 
 namespace sorvane {
 
-static WideBuffer copyOf(const wchar_t* text)
-{
-    WideBuffer copy;
-    copy.append(text);
-    return copy;
-}
-
 WideBuffer PathForJava(Platform& platform, const wchar_t* path)
 {
     if (!platform.readableByJava(path)) {
@@ -16,15 +9,24 @@ WideBuffer PathForJava(Platform& platform, const wchar_t* path)
         if (platform.shortPath(path, shortForm) && !shortForm.empty() && platform.readableByJava(shortForm.c_str()))
             return shortForm;
     }
-    return copyOf(path);
+    WideBuffer asItIs;
+    asItIs.append(path);
+    return asItIs;
 }
 
-WideBuffer ArgumentForJava(Platform& platform, const wchar_t* argument)
+ForwardedArgument ArgumentForJava(Platform& platform, const wchar_t* argument)
 {
-    // Only a path that exists has a short form; text is never looked up as one.
-    if (argument && argument[0] != L'"' && !platform.readableByJava(argument) && platform.fileExists(argument))
-        return PathForJava(platform, argument);
-    return copyOf(argument);
+    ForwardedArgument forwarded;
+    if (argument[0] == L'"') {
+        forwarded.quoting = Quoting::Raw;
+        forwarded.text.append(argument);
+    } else if (!platform.readableByJava(argument) && platform.fileExists(argument)) {
+        // Only a path that exists has a short form; text is never looked up as one.
+        forwarded.text = PathForJava(platform, argument);
+    } else {
+        forwarded.text.append(argument);
+    }
+    return forwarded;
 }
 
 }  // namespace sorvane

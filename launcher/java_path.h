@@ -7,6 +7,7 @@
 #pragma once
 
 #include "launcher/buffer.h"
+#include "launcher/command_line.h"
 #include "launcher/platform.h"
 
 namespace sorvane {
@@ -15,9 +16,10 @@ namespace sorvane {
 // otherwise path itself, since nothing better exists (8.3 names may be turned off on the volume).
 WideBuffer PathForJava(Platform& platform, const wchar_t* path);
 
-// The forwarded argument: the short form, by the rule above, only when the argument is not
-// readable by Java and names an existing file or directory; in every other case (plain text, a
-// path that does not exist, an argument that begins with a double quote) it is left as it is.
-WideBuffer ArgumentForJava(Platform& platform, const wchar_t* argument);
+// The forwarded argument as it goes over. One that begins with a double quote is copied as it
+// is. Any other is quoted, and is the short form, by the rule above, only when it is not readable
+// by Java and names an existing file or directory; plain text and a path that does not exist are
+// left as they are.
+ForwardedArgument ArgumentForJava(Platform& platform, const wchar_t* argument);
 
 }  // namespace sorvane

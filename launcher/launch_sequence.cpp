@@ -36,7 +36,8 @@ static WideBuffer systemJavaw(Platform& platform, const WideBuffer& java)
     WideBuffer javaw;
     if (java.empty())
         return javaw;
-    javaw = JavawBesideJava(java.c_str());
+    javaw = DirectoryOf(java.c_str());
+    javaw.append(kJavawName);
     if (!platform.fileExists(javaw.c_str()) && !platform.findProgram(kJavawName, javaw))
         javaw.clear();
     return javaw;
@@ -67,23 +68,19 @@ int RunLauncher(Platform& platform)
     status.append(found ? versionText.c_str() : "JRE not found");
     platform.log(status.c_str());
 
-    const wchar_t* modulePath = platform.modulePath();
-    // Takes the module path's place in every builder of what the child is handed. GetShortPathNameW
-    // keeps the directory's trailing backslash, so it still stands for itself.
-    WideBuffer javaInstall = PathForJava(platform, InstallDirectory(modulePath).c_str());
+    // The install as it is on disk, for the launcher's own checks, and as Java reads it, for the
+    // child's command line and the program started.
+    const InstallLayout onDisk = LayoutIn(platform.installDirectory());
+    const InstallLayout forJava = LayoutIn(PathForJava(platform, onDisk.installDirectory.c_str()).c_str());
     Runtime runtime = Runtime::System;
-    WideBuffer javaw;
     if (found && JavaVersionNumber(versionText.c_str()) >= SYSTEM_JAVA_MIN_VERSION) {
         platform.log("System JRE version >= 1.7, using system JRE");
     } else {
         // The two spaces before "using" are what log readers have always matched.
         platform.log("System JRE not found, or JRE version < 1.7,  using bundled JRE");
         runtime = Runtime::Local;
-        // Started through the same form as its command line names it: the JVM finds its own
-        // files from the path it was started by.
-        javaw = LocalJavaPath(javaInstall.c_str());
-        platform.echo(javaw.c_str());
-        if (!platform.fileExists(LocalJavaPath(modulePath).c_str())) {
+        platform.echo(WrittenPath(forJava.localJavaPath.c_str()).c_str());
+        if (!platform.fileExists(onDisk.localJavaPath.c_str())) {
             platform.log("Bundled JRE not found");
             platform.log("Sorvane Launcher cannot be started. Please install JRE.");
             platform.showMessageBox(kNoRuntimeText, kNoRuntimeCaption);
@@ -91,22 +88,29 @@ int RunLauncher(Platform& platform)
         }
     }
 
-    platform.echo(TrustStorePath(javaInstall.c_str()).c_str());
-    bool trustStoreExists = platform.fileExists(TrustStorePath(modulePath).c_str());
+    platform.echo(WrittenPath(forJava.trustStorePath.c_str()).c_str());
+    bool trustStoreExists = platform.fileExists(onDisk.trustStorePath.c_str());
     if (trustStoreExists)
         platform.log("Find cert file,Starting Sorvane Launcher with -Djavax.net.ssl.trustStore...");
-    platform.echo(InstallPathArgument(javaInstall.c_str()).c_str());
-    platform.echo(UpdaterJarArgument(javaInstall.c_str()).c_str());
+    platform.echo(WrittenPath(forJava.installDirectory.c_str()).c_str());
+    // The archive is echoed as it has always been: as written, with the space that follows it.
+    WideBuffer archive;
+    appendField(archive, L"", forJava.updaterJarPath.c_str());
+    platform.echo(archive.append(L' ').c_str());
 
-    WideBuffer argument = ArgumentForJava(platform, forwarded.c_str());
-    WideBuffer childCommandLine = ChildCommandLine(runtime, trustStoreExists, javaInstall.c_str(), argument.c_str());
+    WideBuffer childCommandLine = ChildCommandLine(runtime, forJava, trustStoreExists, ArgumentForJava(platform, forwarded.c_str()));
     if (childCommandLine.failed()) {
         platform.log("Command line too long");
         return kExitChildNotStarted;
     }
     platform.echo(childCommandLine.c_str());
 
-    if (runtime == Runtime::System) {
+    // Started through the same form as its command line names it: the JVM finds its own files
+    // from the path it was started by.
+    WideBuffer javaw;
+    if (runtime == Runtime::Local) {
+        javaw.append(forJava.localJavaPath);
+    } else {
         WideBuffer located = systemJavaw(platform, java);
         if (!located.empty())
             javaw = PathForJava(platform, located.c_str());

@@ -9,8 +9,8 @@ namespace sorvane {
 class Platform {
 public:
     virtual const wchar_t* commandLine() = 0;
-    // The full path of launcher.exe; every install-layout path is derived from it.
-    virtual const wchar_t* modulePath() = 0;
+    // The directory that holds launcher.exe, ending in its separator: the install directory.
+    virtual const wchar_t* installDirectory() = 0;
 
     virtual void log(const char* message) = 0;
     // Standard output, for whoever starts the launcher with it redirected; nothing relies on it.

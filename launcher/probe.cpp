@@ -12,7 +12,7 @@
 
 #include "launcher/handle.h"
 #include "launcher/java_version.h"
-#include "launcher/win32_support.h"
+#include "launcher/win32_process.h"
 
 namespace sorvane {
 

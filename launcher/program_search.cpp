@@ -4,9 +4,9 @@
 
 #include <cstddef>
 
-#include "launcher/install_layout.h"
 #include "launcher/search_path.h"
-#include "launcher/win32_support.h"
+#include "launcher/win32_environment.h"
+#include "launcher/win32_files.h"
 
 namespace sorvane {
 
@@ -34,10 +34,9 @@ static bool isFileInSystemDirectory(const WideBuffer& base, const wchar_t* suffi
     return isFileIn(directory.c_str(), directory.size(), fileName, path);
 }
 
-bool FindProgram(const wchar_t* launcherPath, const wchar_t* fileName, WideBuffer& path)
+bool FindProgram(const wchar_t* installDirectory, const wchar_t* fileName, WideBuffer& path)
 {
-    WideBuffer own = InstallDirectory(launcherPath);
-    if (isFileIn(own.c_str(), own.size(), fileName, path))
+    if (isFileIn(installDirectory, WideBuffer::length(installDirectory), fileName, path))
         return true;
     WideBuffer windows = WindowsDirectory();
     if (isFileInSystemDirectory(SystemDirectory(), L"", fileName, path) ||

@@ -2,39 +2,67 @@
 
 #include <windows.h>
 
-#include "launcher/handle.h"
+#include <cstddef>
+
+#include "launcher/install_layout.h"
 #include "launcher/log/launcher_log.h"
 #include "launcher/probe.h"
 #include "launcher/program_search.h"
-#include "launcher/win32_support.h"
+#include "launcher/win32_environment.h"
+#include "launcher/win32_files.h"
+#include "launcher/win32_process.h"
 
 namespace sorvane {
 
-Win32Platform::Win32Platform() : modulePath_(ModuleFilePath()) {}
+// One line, CRLF-terminated, to standard output, which is there only when whoever started the
+// launcher redirected it (a GUI program gets none of its own); nothing relies on what is written
+// there. Wide text goes out as UTF-8 so that no path is cut short at its first non-ASCII character.
+static void echoLine(const wchar_t* line)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    size_t length = WideBuffer::length(line);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE || length > 0x7fffffff)
+        return;
+    ByteBuffer text;
+    int bytes = length ? WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(length), nullptr, 0, nullptr, nullptr) : 0;
+    if (bytes > 0 && text.reserve(static_cast<size_t>(bytes))) {
+        WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(length), text.data(), bytes, nullptr, nullptr);
+        text.setSize(static_cast<size_t>(bytes));
+    }
+    text.append("\r\n");
+    DWORD written = 0;
+    if (!text.failed() && text.size() <= MAXDWORD)
+        WriteFile(out, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+Win32Platform::Win32Platform() : installDirectory_(DirectoryOf(ModuleFilePath().c_str())) {}
 
 const wchar_t* Win32Platform::commandLine()
 {
     return GetCommandLineW();
 }
 
-const wchar_t* Win32Platform::modulePath()
+const wchar_t* Win32Platform::installDirectory()
 {
-    return modulePath_.c_str();
+    return installDirectory_.c_str();
 }
 
 void Win32Platform::log(const char* message)
 {
-    WriteLogRecord(message);
+    // The day's file name is echoed with every record, whether or not the record could be written.
+    WideBuffer fileName = WriteLogRecord(message);
+    if (!fileName.empty())
+        echoLine(fileName.c_str());
 }
 
 void Win32Platform::echo(const wchar_t* line)
 {
-    EchoLine(line);
+    echoLine(line);
 }
 
 bool Win32Platform::findProgram(const wchar_t* fileName, WideBuffer& path)
 {
-    return FindProgram(modulePath_.c_str(), fileName, path);
+    return FindProgram(installDirectory_.c_str(), fileName, path);
 }
 
 bool Win32Platform::captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output)
@@ -59,17 +87,7 @@ bool Win32Platform::shortPath(const wchar_t* path, WideBuffer& shortForm)
 
 bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error)
 {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!StartProcess(program, commandLine, false, 0, startup, process, error))
-        return false;
-    UniqueHandle child(process.hProcess);
-    UniqueHandle thread(process.hThread);
-    WaitForSingleObject(child.get(), INFINITE);
-    thread.reset();
-    child.reset();
-    return true;
+    return RunAndWait(program, commandLine, error);
 }
 
 // Deployment agents, services and scheduled tasks that run whether or not anyone is logged on

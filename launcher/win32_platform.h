@@ -11,7 +11,7 @@ public:
     Win32Platform();
 
     const wchar_t* commandLine() override;
-    const wchar_t* modulePath() override;
+    const wchar_t* installDirectory() override;
     void log(const char* message) override;
     void echo(const wchar_t* line) override;
     bool findProgram(const wchar_t* fileName, WideBuffer& path) override;
@@ -23,7 +23,7 @@ public:
     void showMessageBox(const wchar_t* text, const wchar_t* caption) override;
 
 private:
-    WideBuffer modulePath_;
+    WideBuffer installDirectory_;
 };
 
 }  // namespace sorvane

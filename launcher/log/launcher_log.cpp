@@ -6,7 +6,8 @@
 
 #include "launcher/handle.h"
 #include "launcher/log/log_record.h"
-#include "launcher/win32_support.h"
+#include "launcher/win32_environment.h"
+#include "launcher/win32_files.h"
 
 namespace sorvane {
 
@@ -65,17 +66,14 @@ static UniqueHandle openLogFile(const WideBuffer& path, DWORD access)
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-void WriteLogRecord(const char* message)
+WideBuffer WriteLogRecord(const char* message)
 {
-    if (!message)
-        return;
     // One reading of the clock names the file and stamps the record, so a record written at
     // midnight never lands in the other day's file.
     CalendarTime now;
-    if (!readLocalTime(now))
-        return;
+    if (!message || !readLocalTime(now))
+        return WideBuffer();
     WideBuffer fileName = LogFileName(now);
-    EchoLine(fileName.c_str());
 
     // An unset USERPROFILE leaves the path at the root of the current drive.
     WideBuffer path;
@@ -87,7 +85,7 @@ void WriteLogRecord(const char* message)
     path.append(fileName);
     ByteBuffer record = LogRecord(now, message);
     if (path.failed() || record.failed() || record.size() > MAXDWORD)
-        return;
+        return fileName;
 
     // Write access is what lets a short write be cut back; a file whose permissions allow only
     // appending still gets its records, appended as before.
@@ -96,6 +94,7 @@ void WriteLogRecord(const char* message)
         file = openLogFile(path, FILE_READ_DATA | FILE_APPEND_DATA);
     if (file)
         appendLocked(file.get(), record);
+    return fileName;
 }
 
 }  // namespace sorvane

@@ -366,6 +366,15 @@ TEST(SandboxRun, KillsWhatOutlivesTheRunAndReportsIt) {
 
 // ---- log records ----
 
+// The launcher's handle owner, which the harness uses too.
+TEST(HandleOwner, KeepsOnlyValidHandlesAndNeverClosesTheOneItKeeps) {
+    EXPECT_FALSE(UniqueHandle(INVALID_HANDLE_VALUE));
+    UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event);
+    event.reset(event.get());
+    EXPECT_TRUE(SetEvent(event.get())) << lastErrorMessage("SetEvent after a reset to itself");
+}
+
 TEST(LogSplit, SplitsAtCarriageReturnsAndChecksTheShape) {
     const std::string t = "2024-03-05 17:08:09";
     const struct {

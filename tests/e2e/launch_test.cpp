@@ -104,16 +104,11 @@ TEST_P(RuntimeChoice, FollowsWhatJavaSays)
 const VersionCase kVersions[] = {
     {"Java7IsUsed", StubScript().javaVersion("1.7.0_80"), "System java version: 1.7.0_80", true},
     {"Java6IsNot", StubScript().javaVersion("1.6.0_45"), "System java version: 1.6.0_45", false},
-    {"Java11IsUsed", StubScript().javaVersion("11.0.2"), "System java version: 11.0.2", true},
-    {"Java17IsUsed", StubScript().javaVersion("17"), "System java version: 17", true},
     {"RealOpenJdk17IsUsed",
      StubScript().err("openjdk version \"17.0.15\" 2025-04-15\nOpenJDK Runtime Environment (build 17.0.15+6-Debian-1deb12u1)\n"
                       "OpenJDK 64-Bit Server VM (build 17.0.15+6-Debian-1deb12u1, mixed mode, sharing)\n"),
      "System java version: 17.0.15", true},
     {"OnStandardOutputToo", StubScript().javaVersion("1.8.0_281", true), "System java version: 1.8.0_281", true},
-    {"OneQuoteIsNoRuntime", StubScript().err("java version \"1.8.0_281\n"), "System java version: JRE not found", false},
-    {"NoQuoteIsNoRuntime", StubScript().err("java version 1.8.0_281\n"), "System java version: JRE not found", false},
-    {"EmptyVersionIsNotUsed", StubScript().err("java version \"\"\n"), "System java version: ", false},
     {"SilentJavaIsNoRuntime", StubScript(), "System java version: JRE not found", false},
     {"TwoPiecesAreJoined", StubScript().err("java version \"1.8").sleep(400).err(".0_281\"\r\nJava(TM) SE\r\n"),
      "System java version: 1.8.0_281", true},

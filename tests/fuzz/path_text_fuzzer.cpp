@@ -1,5 +1,6 @@
 // PATH and the module path come from outside: the PATH reading yields only pieces of the value
-// between separators, and each install-layout path is the module's directory and a fixed name.
+// between separators, the directory of a path is a prefix of it, and each install-layout path is
+// the install directory and a fixed name.
 #include "launcher/install_layout.h"
 #include "launcher/search_path.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -26,17 +27,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         IsFullyQualifiedPath(entry, entryLength);
     }
 
-    WideBuffer directory = InstallDirectory(value);
+    WideBuffer directory = DirectoryOf(value);
     size_t n = directory.size();
     wchar_t last = n ? directory.c_str()[n - 1] : 0;
-    require(n <= length && SameText(directory.c_str(), value, n), "install directory not from the module path");
-    require(!n || last == L'\\' || last == L'/' || (n == 2 && last == L':'), "install directory ends in a name");
-    requireDirectoryAnd(LocalJavaPath(value), directory, kLocalJavaRelativePath);
-    requireDirectoryAnd(TrustStorePath(value), directory, kTrustStoreRelativePath);
-    requireDirectoryAnd(InstallPathArgument(value), directory, L"\\");
-    requireDirectoryAnd(JavawBesideJava(value), directory, kJavawName);
-    WideBuffer jar;
-    jar.append(L'"').append(directory).append(kUpdaterJarName).append(L"\" ");
-    require(SameText(UpdaterJarArgument(value), jar), "updater archive argument");
+    require(n <= length && SameText(directory.c_str(), value, n), "directory not from the path");
+    require(!n || last == L'\\' || last == L'/' || (n == 2 && last == L':'), "directory ends in a name");
+
+    // Any text as the install directory: the layout's directory is that text, with a separator
+    // added where it ends in none.
+    const InstallLayout layout = LayoutIn(value);
+    const WideBuffer& install = layout.installDirectory;
+    require(install.size() >= length && SameText(install.c_str(), value, length), "install directory not the one given");
+    require(install.size() <= length + 1, "install directory longer than a separator more");
+    requireDirectoryAnd(layout.localJavaPath, install, kLocalJavaRelativePath);
+    requireDirectoryAnd(layout.trustStorePath, install, kTrustStoreRelativePath);
+    requireDirectoryAnd(layout.updaterJarPath, install, kUpdaterJarName);
     return 0;
 }

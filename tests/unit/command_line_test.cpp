@@ -35,121 +35,119 @@ std::vector<std::wstring> OurSplit(const std::wstring& line)
     return result;
 }
 
-std::wstring Quoted(const wchar_t* arg)
-{
-    WideBuffer out;
-    appendQuotedArgument(out, arg);
-    return out.c_str();
-}
+// ---- The child command line: exact bytes, and what the child's standard split gives back ----
 
-// ---- The child command line, character for character ----
-
-struct ShapeCase {
+struct ChildLineCase {
     const char* name;
+    const wchar_t* directory;   // the install directory as Java reads it
     Runtime runtime;
     bool trustStore;
-    const wchar_t* modulePath;
     const wchar_t* argument;
+    Quoting quoting;
     const wchar_t* expected;
 };
 
-class ChildCommandLineShape : public ::testing::TestWithParam<ShapeCase> {};
+class ChildLine : public ::testing::TestWithParam<ChildLineCase> {};
 
-TEST_P(ChildCommandLineShape, IsExact)
+TEST_P(ChildLine, IsExactAndSplitsIntoItsFields)
 {
-    const ShapeCase& c = GetParam();
-    WideBuffer line = ChildCommandLine(c.runtime, c.trustStore, c.modulePath, c.argument);
+    const ChildLineCase& c = GetParam();
+    ForwardedArgument argument;
+    argument.text.append(c.argument);
+    argument.quoting = c.quoting;
+    WideBuffer line = ChildCommandLine(c.runtime, LayoutIn(c.directory), c.trustStore, argument);
     ASSERT_FALSE(line.failed());
     EXPECT_EQ(std::wstring(line.c_str()), c.expected);
+
+    std::wstring dir = c.directory;
+    if (dir.back() != L'\\' && dir.back() != L'/')
+        dir += L'\\';
+    std::vector<std::wstring> fields = {c.runtime == Runtime::System ? L"javaw.exe " : dir + L"jre\\bin\\javaw.exe"};
+    if (c.trustStore)
+        fields.push_back(L"-Djavax.net.ssl.trustStore=" + dir + L"security\\cacerts");
+    fields.insert(fields.end(), {L"-DSorvaneInstallPath=" + dir, L"-jar", dir + L"getdown-launcher-1.8.6.jar"});
+    std::vector<std::wstring> argv = PlatformSplit(line.c_str());
+    ASSERT_GE(argv.size(), fields.size());
+    EXPECT_EQ(std::vector<std::wstring>(argv.begin(), argv.begin() + fields.size()), fields);
+    // A raw argument goes over as the caller wrote it, in as many pieces as that makes.
+    std::vector<std::wstring> meant = {c.argument};
+    if (c.quoting == Quoting::Raw) {
+        meant = PlatformSplit(L"x " + std::wstring(c.argument));
+        meant.erase(meant.begin());
+    }
+    EXPECT_EQ(std::vector<std::wstring>(argv.begin() + fields.size(), argv.end()), meant);
 }
 
-const ShapeCase kShapes[] = {
-    {"LocalWithTrustStore", Runtime::Local, true, L"C:\\Apps\\Tool\\launcher.exe", L"ARG",
+const ChildLineCase kChildLines[] = {
+    {"LocalWithTrustStore", L"C:\\Apps\\Tool\\", Runtime::Local, true, L"ARG", Quoting::Quoted,
      LR"("C:\Apps\Tool\jre\bin\javaw.exe" -Djavax.net.ssl.trustStore="C:\Apps\Tool\security\cacerts" -DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" "ARG")"},
-    {"SystemWithoutTrustStore", Runtime::System, false, L"C:\\Apps\\Tool\\launcher.exe", L"ARG",
+    {"SystemWithoutTrustStore", L"C:\\Apps\\Tool\\", Runtime::System, false, L"ARG", Quoting::Quoted,
      LR"("javaw.exe " -DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" "ARG")"},
-    {"TypicalRun", Runtime::System, true, L"C:\\Apps\\Tool\\launcher.exe", L"ARG",
+    {"TypicalRun", L"C:\\Apps\\Tool\\", Runtime::System, true, L"ARG", Quoting::Quoted,
      LR"("javaw.exe " -Djavax.net.ssl.trustStore="C:\Apps\Tool\security\cacerts" -DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" "ARG")"},
-    {"LocalWithoutTrustStore", Runtime::Local, false, L"C:\\Apps\\Tool\\launcher.exe", L"ARG",
+    {"LocalWithoutTrustStore", L"C:\\Apps\\Tool\\", Runtime::Local, false, L"ARG", Quoting::Quoted,
      LR"("C:\Apps\Tool\jre\bin\javaw.exe" -DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" "ARG")"},
-    {"DriveRoot", Runtime::Local, false, L"D:\\launcher.exe", L"ARG",
+    {"DriveRoot", L"D:\\", Runtime::Local, false, L"ARG", Quoting::Quoted,
      LR"("D:\jre\bin\javaw.exe" -DSorvaneInstallPath="D:\\" -jar "D:\getdown-launcher-1.8.6.jar" "ARG")"},
-    {"Unc", Runtime::System, true, L"\\\\server\\share\\Tool\\launcher.exe", L"ARG",
+    {"Unc", L"\\\\server\\share\\Tool\\", Runtime::System, true, L"ARG", Quoting::Quoted,
      LR"("javaw.exe " -Djavax.net.ssl.trustStore="\\server\share\Tool\security\cacerts" -DSorvaneInstallPath="\\server\share\Tool\\" -jar "\\server\share\Tool\getdown-launcher-1.8.6.jar" "ARG")"},
-    {"SpacesAndNonAnsi", Runtime::Local, false, L"C:\\Program Files\\Zażółć Ελληνικά\\launcher.exe", L"x",
+    {"SpacesAndNonAnsi", L"C:\\Program Files\\Zażółć Ελληνικά\\", Runtime::Local, false, L"x", Quoting::Quoted,
      LR"("C:\Program Files\Zażółć Ελληνικά\jre\bin\javaw.exe" -DSorvaneInstallPath="C:\Program Files\Zażółć Ελληνικά\\" -jar "C:\Program Files\Zażółć Ελληνικά\getdown-launcher-1.8.6.jar" "x")"},
-    {"ArgumentWithSpaces", Runtime::System, false, L"C:\\A\\launcher.exe", L"app one two",
+    // Forward slashes are separators too; the value still ends where it should.
+    {"ForwardSlashes", L"C:/dir/", Runtime::Local, true, L"ARG", Quoting::Quoted,
+     LR"("C:/dir/jre\bin\javaw.exe" -Djavax.net.ssl.trustStore="C:/dir/security\cacerts" -DSorvaneInstallPath="C:/dir/" -jar "C:/dir/getdown-launcher-1.8.6.jar" "ARG")"},
+    // A directory given without its separator gets one.
+    {"DirectoryWithoutItsSeparator", L"C:\\Apps\\Tool", Runtime::Local, false, L"ARG", Quoting::Quoted,
+     LR"("C:\Apps\Tool\jre\bin\javaw.exe" -DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" "ARG")"},
+    {"ArgumentWithSpaces", L"C:\\A\\", Runtime::System, false, L"app one two", Quoting::Quoted,
      LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "app one two")"},
-    {"ArgumentWithTrailingBackslash", Runtime::System, false, L"C:\\A\\launcher.exe", L"C:\\data\\",
+    {"ArgumentWithTrailingBackslash", L"C:\\A\\", Runtime::System, false, L"C:\\data\\", Quoting::Quoted,
      LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "C:\data\\")"},
-    {"ArgumentWithEmbeddedQuote", Runtime::System, false, L"C:\\A\\launcher.exe", L"say \"hi\"",
+    {"ArgumentWithEmbeddedQuote", L"C:\\A\\", Runtime::System, false, L"say \"hi\"", Quoting::Quoted,
      LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "say \"hi\"")"},
-    {"ArgumentBeginningWithQuoteIsCopied", Runtime::System, false, L"C:\\A\\launcher.exe", L"\"pre quoted\" x",
+    {"ArgumentOfBackslashesAndAQuote", L"C:\\A\\", Runtime::System, false, L"\\\\\"", Quoting::Quoted,
+     LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "\\\\\"")"},
+    {"RawArgumentIsCopied", L"C:\\A\\", Runtime::System, false, L"\"pre quoted\" x", Quoting::Raw,
      LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "pre quoted" x)"},
-    {"EmptyArgument", Runtime::System, false, L"C:\\A\\launcher.exe", L"",
+    {"EmptyArgument", L"C:\\A\\", Runtime::System, false, L"", Quoting::Quoted,
      LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "")"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Shapes, ChildCommandLineShape, ::testing::ValuesIn(kShapes),
+INSTANTIATE_TEST_SUITE_P(Shapes, ChildLine, ::testing::ValuesIn(kChildLines),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChildCommandLineLimit, LongestLineCreateProcessTakesIsBuiltAndOneMoreIsRefused)
 {
-    const wchar_t* module = L"C:\\A\\launcher.exe";
-    size_t frame = ChildCommandLine(Runtime::System, false, module, L"").size();   // with ""
-    std::wstring fits(kMaxCommandLineLength - frame, L'a');
-    WideBuffer line = ChildCommandLine(Runtime::System, false, module, fits.c_str());
+    const InstallLayout layout = LayoutIn(L"C:\\A\\");
+    ForwardedArgument argument;
+    size_t frame = ChildCommandLine(Runtime::System, layout, false, argument).size();   // with ""
+    argument.text.appendRepeated(L'a', kMaxCommandLineLength - frame);
+    WideBuffer line = ChildCommandLine(Runtime::System, layout, false, argument);
     ASSERT_FALSE(line.failed());
     EXPECT_EQ(line.size(), kMaxCommandLineLength);
 
-    std::wstring tooLong = fits + L"a";
-    WideBuffer refused = ChildCommandLine(Runtime::System, false, module, tooLong.c_str());
+    argument.text.append(L'a');
+    WideBuffer refused = ChildCommandLine(Runtime::System, layout, false, argument);
     EXPECT_TRUE(refused.failed());
     EXPECT_EQ(refused.size(), 0u);
 }
 
-// ---- Quoting: what the child's standard split gives back ----
-
-TEST(QuotedArgument, CommonArgumentsOnlyGainTheirQuotes)
-{
-    for (const wchar_t* arg : {L"ARG", L"app one two", L"C:\\dir\\file.txt", L"\\\\server\\share\\x", L"ünïcødé", L"-x=1"})
-        EXPECT_EQ(Quoted(arg), std::wstring(L"\"") + arg + L"\"") << arg;
-}
-
-TEST(QuotedArgument, RoundTripsThroughTheStandardSplit)
+TEST(QuotedField, RoundTripsThroughTheStandardSplit)
 {
     const wchar_t* args[] = {
         L"", L" ", L"a b", L"\t", L"\"", L"\"\"", L"a\"b", L"\\", L"\\\\", L"a\\", L"a\\\\", L"a\\\"b", L"a\\\\\"b",
         L"\\\"", L"C:\\Program Files\\", L"x\"y\"z\\", L"'single'", L"%PATH%", L"^&|<>", L"π ≈ 3.14",
     };
     for (const wchar_t* arg : args) {
-        std::wstring line = L"prog.exe " + Quoted(arg);
-        std::vector<std::wstring> argv = PlatformSplit(line);
-        ASSERT_EQ(argv.size(), 2u) << line;
-        EXPECT_EQ(argv[1], arg) << line;
-    }
-}
-
-TEST(ChildCommandLineRoundTrip, ChildReceivesTheInstallDirectoryArchiveAndArgumentExactly)
-{
-    const wchar_t* directories[] = {L"C:\\Apps\\Tool\\", L"D:\\", L"\\\\server\\share\\Tool\\",
-                                    L"C:\\Program Files\\My App\\", L"C:\\Zażółć\\Ελληνικά\\"};
-    const wchar_t* arguments[] = {L"ARG", L"with space", L"C:\\trailing\\", L"quote\"inside", L"", L"\\\\\"", L"a b\\"};
-    for (const wchar_t* dir : directories) {
-        std::wstring module = std::wstring(dir) + L"launcher.exe";
-        for (const wchar_t* arg : arguments) {
-            for (Runtime runtime : {Runtime::System, Runtime::Local}) {
-                WideBuffer line = ChildCommandLine(runtime, true, module.c_str(), arg);
-                std::vector<std::wstring> argv = PlatformSplit(line.c_str());
-                ASSERT_EQ(argv.size(), 6u) << line.c_str();
-                EXPECT_EQ(argv[0], runtime == Runtime::System ? L"javaw.exe " : std::wstring(dir) + L"jre\\bin\\javaw.exe");
-                EXPECT_EQ(argv[1], L"-Djavax.net.ssl.trustStore=" + std::wstring(dir) + L"security\\cacerts");
-                EXPECT_EQ(argv[2], L"-DSorvaneInstallPath=" + std::wstring(dir));
-                EXPECT_EQ(argv[3], L"-jar");
-                EXPECT_EQ(argv[4], std::wstring(dir) + L"getdown-launcher-1.8.6.jar");
-                EXPECT_EQ(argv[5], arg) << line.c_str();
-            }
-        }
+        WideBuffer line;
+        line.append(L"prog.exe");
+        appendField(line, L"-Dkey=", arg);
+        std::vector<std::wstring> argv = PlatformSplit(line.c_str());
+        ASSERT_EQ(argv.size(), 2u) << line.c_str();
+        EXPECT_EQ(argv[1], L"-Dkey=" + std::wstring(arg)) << line.c_str();
+        // What the launcher echoes is the value as written between its quotes.
+        std::wstring written = line.c_str();
+        EXPECT_EQ(WrittenPath(arg).c_str(), written.substr(16, written.size() - 17));
     }
 }
 

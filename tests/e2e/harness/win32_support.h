@@ -1,4 +1,5 @@
-// Small Win32 helpers for the end-to-end harness: handles, text, files and directories.
+// Small Win32 helpers for the end-to-end harness: text, files and directories. Handles are owned
+// by the launcher's own UniqueHandle.
 // Failures throw std::runtime_error; GoogleTest reports them as a failed test with the message.
 #pragma once
 
@@ -10,36 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "launcher/handle.h"
+
 namespace sorvane::e2e {
 
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { reset(); }
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    HANDLE release() {
-        HANDLE h = handle_;
-        handle_ = nullptr;
-        return h;
-    }
-    void reset(HANDLE handle = nullptr) {
-        if (handle_) CloseHandle(handle_);
-        handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
+using sorvane::UniqueHandle;
 
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view text);  // UTF-8

@@ -1,0 +1,34 @@
+#include "launcher/win32_environment.h"
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "launcher/win32_buffer.h"
+
+namespace sorvane {
+
+bool ReadEnvironmentVariable(const wchar_t* name, WideBuffer& value)
+{
+    auto getEnvironmentVariable = [](const void* variable, wchar_t* buffer, DWORD size) {
+        return GetEnvironmentVariableW(static_cast<const wchar_t*>(variable), buffer, size);
+    };
+    return FillBuffer(value, getEnvironmentVariable, name);
+}
+
+bool ConvertsToAnsiCodePage(const wchar_t* text)
+{
+    size_t length = WideBuffer::length(text);
+    // UTF-8 as the system code page (a Windows 10 option) holds every character; the flags below
+    // are not allowed with it.
+    if (length == 0 || GetACP() == CP_UTF8)
+        return true;
+    if (length > 0x7fffffff)
+        return false;
+    BOOL usedDefault = FALSE;
+    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length), nullptr, 0, nullptr,
+                                    &usedDefault);
+    return bytes > 0 && !usedDefault;
+}
+
+}  // namespace sorvane
