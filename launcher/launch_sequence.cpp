@@ -7,7 +7,9 @@
 //   6. build the child command line, start the child (the machine's javaw.exe beside the java.exe
 //      that answered), wait for it, log "Sorvane Launcher started".
 // Every path handed to a Java runtime, on its command line or as the program started, is in a
-// form Java can read (see java_path.h); the existence tests use the launcher's own wide paths.
+// form Java can read (see java_path.h), and no text on that command line holds a character that
+// an older Java would read as a quote, a backslash or a blank (see command_line.h); the existence
+// tests use the launcher's own wide paths.
 #include "launcher/launch_sequence.h"
 
 #include "launcher/command_line.h"
@@ -72,6 +74,7 @@ int RunLauncher(Platform& platform)
     // child's command line and the program started.
     const InstallLayout onDisk = LayoutIn(platform.installDirectory());
     const InstallLayout forJava = LayoutIn(PathForJava(platform, onDisk.installDirectory.c_str()).c_str());
+    const LookAlikeTest lookAlike = platform.lookAlikeTest();
     Runtime runtime = Runtime::System;
     if (found && JavaVersionNumber(versionText.c_str()) >= SYSTEM_JAVA_MIN_VERSION) {
         platform.log("System JRE version >= 1.7, using system JRE");
@@ -79,7 +82,7 @@ int RunLauncher(Platform& platform)
         // The two spaces before "using" are what log readers have always matched.
         platform.log("System JRE not found, or JRE version < 1.7,  using bundled JRE");
         runtime = Runtime::Local;
-        platform.echo(WrittenPath(forJava.localJavaPath.c_str()).c_str());
+        platform.echo(WrittenPath(forJava.localJavaPath.c_str(), lookAlike).c_str());
         if (!platform.fileExists(onDisk.localJavaPath.c_str())) {
             platform.log("Bundled JRE not found");
             platform.log("Sorvane Launcher cannot be started. Please install JRE.");
@@ -88,17 +91,18 @@ int RunLauncher(Platform& platform)
         }
     }
 
-    platform.echo(WrittenPath(forJava.trustStorePath.c_str()).c_str());
+    platform.echo(WrittenPath(forJava.trustStorePath.c_str(), lookAlike).c_str());
     bool trustStoreExists = platform.fileExists(onDisk.trustStorePath.c_str());
     if (trustStoreExists)
         platform.log("Find cert file,Starting Sorvane Launcher with -Djavax.net.ssl.trustStore...");
-    platform.echo(WrittenPath(forJava.installDirectory.c_str()).c_str());
+    platform.echo(WrittenPath(forJava.installDirectory.c_str(), lookAlike).c_str());
     // The archive is echoed as it has always been: as written, with the space that follows it.
     WideBuffer archive;
-    appendField(archive, L"", forJava.updaterJarPath.c_str());
+    appendField(archive, L"", forJava.updaterJarPath.c_str(), Quoting::Quoted, lookAlike);
     platform.echo(archive.append(L' ').c_str());
 
-    WideBuffer childCommandLine = ChildCommandLine(runtime, forJava, trustStoreExists, ArgumentForJava(platform, forwarded.c_str()));
+    WideBuffer childCommandLine =
+        ChildCommandLine(runtime, forJava, trustStoreExists, ArgumentForJava(platform, forwarded.c_str()), lookAlike);
     if (childCommandLine.failed()) {
         platform.log("Command line too long");
         return kExitChildNotStarted;

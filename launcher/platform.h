@@ -3,6 +3,7 @@
 #pragma once
 
 #include "launcher/buffer.h"
+#include "launcher/command_line.h"
 
 namespace sorvane {
 
@@ -29,6 +30,9 @@ public:
     // True when every character of text exists in the active ANSI code page, the one in which a
     // Java launcher reads its command line and its own path.
     virtual bool readableByJava(const wchar_t* text) = 0;
+
+    // How the active ANSI code page tells a look-alike (see command_line.h).
+    virtual LookAlikeTest lookAlikeTest() = 0;
 
     // The short (8.3) form of an existing path; false when it has none or cannot be had.
     virtual bool shortPath(const wchar_t* path, WideBuffer& shortForm) = 0;

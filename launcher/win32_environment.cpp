@@ -31,4 +31,15 @@ bool ConvertsToAnsiCodePage(const wchar_t* text)
     return bytes > 0 && !usedDefault;
 }
 
+bool IsLookAlike(wchar_t c)
+{
+    // A character of the code page's own converts to itself, and no code page has a non-ASCII
+    // character at the split's four; with UTF-8 as the system code page nothing converts to a
+    // single byte but ASCII, so there are no look-alikes at all.
+    char converted[4];
+    if (c < 0x80 || WideCharToMultiByte(CP_ACP, 0, &c, 1, converted, sizeof converted, nullptr, nullptr) != 1)
+        return false;
+    return converted[0] == '"' || converted[0] == '\\' || converted[0] == ' ' || converted[0] == '\t';
+}
+
 }  // namespace sorvane

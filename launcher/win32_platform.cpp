@@ -80,6 +80,11 @@ bool Win32Platform::readableByJava(const wchar_t* text)
     return ConvertsToAnsiCodePage(text);
 }
 
+LookAlikeTest Win32Platform::lookAlikeTest()
+{
+    return IsLookAlike;
+}
+
 bool Win32Platform::shortPath(const wchar_t* path, WideBuffer& shortForm)
 {
     return ShortPathName(path, shortForm);

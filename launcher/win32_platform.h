@@ -18,6 +18,7 @@ public:
     bool captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output) override;
     bool fileExists(const wchar_t* path) override;
     bool readableByJava(const wchar_t* text) override;
+    LookAlikeTest lookAlikeTest() override;
     bool shortPath(const wchar_t* path, WideBuffer& shortForm) override;
     bool runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error) override;
     void showMessageBox(const wchar_t* text, const wchar_t* caption) override;

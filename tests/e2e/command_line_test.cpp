@@ -1,6 +1,8 @@
 // The child's command line end to end: what javaw.exe receives, character for character.
 #include "tests/e2e/harness/launcher_fixture.h"
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -60,6 +62,10 @@ TEST_P(ForwardedArgument, ReachesTheChildExactly)
         const std::wstring head = L"\"javaw.exe \" -Djavax.net.ssl.trustStore=\"" + dir + L"security\\cacerts\" -DSorvaneInstallPath=\"" +
                                   dir + L"\\\" -jar \"" + dir + L"getdown-launcher-1.8.6.jar\" ";
         EXPECT_EQ(child.commandLine, head + c.forwarded);
+        // As a Java that reads its line with best fit splits it: still the six fields.
+        int ansiFields = 0;
+        LocalFree(CommandLineToArgvW(child.ansiCommandLine.c_str(), &ansiFields));
+        EXPECT_EQ(ansiFields, c.childArgument ? 6 : static_cast<int>(child.argv.size())) << narrow(child.ansiCommandLine);
         if (c.childArgument) {
             ASSERT_EQ(child.argv.size(), 6u);
             EXPECT_EQ(child.argv[2], L"-DSorvaneInstallPath=" + dir);
@@ -76,6 +82,8 @@ const ArgumentCase kArguments[] = {
     {"EmbeddedQuotes", L"\"say \\\"hi\\\"\"", L"\"say \\\"hi\\\"\"", L"say \"hi\""},
     {"Empty", L"\"\"", L"\"\"", L""},
     {"NonAscii", L"\"Zażółć\"", L"\"Zażółć\"", L"Zażółć"},
+    // A quote, a backslash and a blank to a Java that best-fits: handed over as '?'.
+    {"LookAlikes", L"\"a＂ -x　b＼\"", L"\"a? -x?b?\"", L"a? -x?b?"},
     // An argument that itself begins with a quote is handed over as it is, unquoted.
     {"BeginningWithAQuote", L"\"\\\"pre quoted\\\" tail\"", L"\"pre quoted\" tail", std::nullopt},
 };

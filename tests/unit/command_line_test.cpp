@@ -37,6 +37,19 @@ std::vector<std::wstring> OurSplit(const std::wstring& line)
 
 // ---- The child command line: exact bytes, and what the child's standard split gives back ----
 
+// Code page 1252's best fit, for the look-alikes used here: a quote, a backslash and blanks.
+bool IsLookAlike1252(wchar_t c)
+{
+    return c == L'＂' || c == L'ʺ' || c == L'＼' || c == L'\u3000' || (c >= 0x2000 && c <= 0x2006);
+}
+
+std::wstring HandedOver(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = IsLookAlike1252(c) ? L'?' : c;
+    return text;
+}
+
 struct ChildLineCase {
     const char* name;
     const wchar_t* directory;   // the install directory as Java reads it
@@ -55,11 +68,11 @@ TEST_P(ChildLine, IsExactAndSplitsIntoItsFields)
     ForwardedArgument argument;
     argument.text.append(c.argument);
     argument.quoting = c.quoting;
-    WideBuffer line = ChildCommandLine(c.runtime, LayoutIn(c.directory), c.trustStore, argument);
+    WideBuffer line = ChildCommandLine(c.runtime, LayoutIn(c.directory), c.trustStore, argument, IsLookAlike1252);
     ASSERT_FALSE(line.failed());
     EXPECT_EQ(std::wstring(line.c_str()), c.expected);
 
-    std::wstring dir = c.directory;
+    std::wstring dir = HandedOver(c.directory);
     if (dir.back() != L'\\' && dir.back() != L'/')
         dir += L'\\';
     std::vector<std::wstring> fields = {c.runtime == Runtime::System ? L"javaw.exe " : dir + L"jre\\bin\\javaw.exe"};
@@ -70,9 +83,9 @@ TEST_P(ChildLine, IsExactAndSplitsIntoItsFields)
     ASSERT_GE(argv.size(), fields.size());
     EXPECT_EQ(std::vector<std::wstring>(argv.begin(), argv.begin() + fields.size()), fields);
     // A raw argument goes over as the caller wrote it, in as many pieces as that makes.
-    std::vector<std::wstring> meant = {c.argument};
+    std::vector<std::wstring> meant = {HandedOver(c.argument)};
     if (c.quoting == Quoting::Raw) {
-        meant = PlatformSplit(L"x " + std::wstring(c.argument));
+        meant = PlatformSplit(L"x " + HandedOver(c.argument));
         meant.erase(meant.begin());
     }
     EXPECT_EQ(std::vector<std::wstring>(argv.begin() + fields.size(), argv.end()), meant);
@@ -111,6 +124,13 @@ const ChildLineCase kChildLines[] = {
      LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "pre quoted" x)"},
     {"EmptyArgument", L"C:\\A\\", Runtime::System, false, L"", Quoting::Quoted,
      LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "")"},
+    // Look-alikes go over as '?', which is what a Java of any age reads then: one argument still.
+    {"LookAlikesInTheArgument", L"C:\\A\\", Runtime::System, false, L"a＂ -x b＼", Quoting::Quoted,
+     LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "a? -x b?")"},
+    {"LookAlikesInARawArgument", L"C:\\A\\", Runtime::System, false, L"\"a\" ʺ-x\u3000b", Quoting::Raw,
+     LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "a" ?-x?b)"},
+    {"LookAlikesInALongPath", L"C:\\Apps＂ Tool\u2002＼", Runtime::Local, true, L"ARG", Quoting::Quoted,
+     LR"("C:\Apps? Tool??\jre\bin\javaw.exe" -Djavax.net.ssl.trustStore="C:\Apps? Tool??\security\cacerts" -DSorvaneInstallPath="C:\Apps? Tool??\\" -jar "C:\Apps? Tool??\getdown-launcher-1.8.6.jar" "ARG")"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Shapes, ChildLine, ::testing::ValuesIn(kChildLines),

@@ -57,6 +57,7 @@ public:
                 return false;
         return true;
     }
+    LookAlikeTest lookAlikeTest() override { return nullptr; }
     bool shortPath(const wchar_t* path, WideBuffer& shortForm) override { return lookUp(shortForms, path, shortForm); }
     bool fileExists(const wchar_t* path) override
     {
