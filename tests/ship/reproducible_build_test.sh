@@ -34,10 +34,10 @@ build() {
     }
 }
 
-# What the launcher is built from; a new directory it needs belongs here too.
+# What the launcher is configured and built from; a new file or directory it needs belongs here too.
 copy="$work/elsewhere/a-somewhat-longer-source-path"
 mkdir -p "$copy"
-cp -R "$source_dir/CMakeLists.txt" "$source_dir/cmake" "$source_dir/launcher" "$copy/"
+cp -R "$source_dir/CMakeLists.txt" "$source_dir/LICENSE" "$source_dir/cmake" "$source_dir/launcher" "$copy/"
 
 first="$work/a"
 second="$work/second-build/in-a-deeper-directory"
