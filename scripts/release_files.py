@@ -3,18 +3,30 @@
 deterministic: the same inputs give the same bytes.
 
     release_files.py notices LINK_MAP OUT        THIRD-PARTY-NOTICES.txt (the release target)
+    release_files.py zip RELEASE_DIR DATE OUT    the release folder as a zip  (package_release.sh)
+    release_files.py sbom VERSION DATE NOTICES LAUNCHER UNSIGNED REPO SERVER OUT [TOOL_PACKAGE...]
+                                                 the CycloneDX SBOM            (package_release.sh)
 
 launcher.exe is linked statically, so parts of the toolchain's runtime end up inside it. The link
 map names every archive member and object file the linker took; each of them belongs to a Debian
 package, whose name, version and copyright file (/usr/share/doc/PACKAGE/copyright) the notices give.
+The SBOM lists the same components: it is read back from the notices, so the two cannot disagree.
 """
 
+import hashlib
+import json
 import os
 import re
 import shutil
 import subprocess
 import sys
 import textwrap
+import uuid
+import zipfile
+
+# What the launcher's own license and supplier are; the version comes from the release's tag.
+LAUNCHER_LICENSE = "MIT"
+SUPPLIER = "Sorvane"
 
 # Per Debian source package: the component's name, its license as an SPDX expression, a phrase its
 # copyright file must contain (so that a package whose terms change stops the release rather than
@@ -195,10 +207,149 @@ def notices(map_path, out_path):
         f.write(text)
 
 
+def read_notices(path):
+    """The components of a THIRD-PARTY-NOTICES.txt, as {field: value} in file order."""
+    with open(path, encoding="utf-8-sig", newline="") as f:
+        blocks = f.read().split("\r\n" + RULE + "\r\n")[1:]
+    components = []
+    for block in blocks:
+        fields, label = {}, None
+        for line in block.split("\r\n"):
+            if not line:
+                break
+            key, sep, value = line.partition(":")
+            if sep and key in FIELDS and not line.startswith(" "):
+                label = key
+                fields[label] = value.strip()
+            elif label and line.startswith(" "):
+                fields[label] += " " + line.strip()
+        if not all(fields.get(key) for key in FIELDS):
+            fail(f"{path}: an entry lacks one of {', '.join(FIELDS)}")
+        components.append(fields)
+    if not components:
+        fail(f"{path} lists no component")
+    return components
+
+
+# ---------------------------------------------------------------------------------------------
+# The zip
+
+def make_zip(release_dir, date, out_path):
+    """The release folder as a zip whose bytes depend on the contents only: entries sorted, dated
+    by the release, with fixed attributes and no extra fields (access or change times)."""
+    year, month, day = (int(part) for part in date.split("-"))
+    entries = []
+    for top, dirs, names in os.walk(release_dir):
+        dirs.sort()
+        relative = os.path.relpath(top, release_dir)
+        for d in dirs:
+            entries.append(os.path.normpath(os.path.join(relative, d)).replace(os.sep, "/") + "/")
+        for n in names:
+            entries.append(os.path.normpath(os.path.join(relative, n)).replace(os.sep, "/"))
+    with zipfile.ZipFile(out_path, "w") as archive:
+        for entry in sorted(entries):
+            info = zipfile.ZipInfo(entry, date_time=(year, month, day, 0, 0, 0))
+            # MS-DOS attributes, as Windows reads them: directory, or archive for a file. Never 0,
+            # for which some versions of zipfile substitute permissions of their own.
+            info.create_system = 0
+            if entry.endswith("/"):
+                info.external_attr = 0x10
+                archive.writestr(info, b"")
+            else:
+                info.external_attr = 0x20
+                info.compress_type = zipfile.ZIP_DEFLATED
+                with open(os.path.join(release_dir, entry), "rb") as f:
+                    archive.writestr(info, f.read(), compresslevel=9)
+
+
+# ---------------------------------------------------------------------------------------------
+# The SBOM
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def make_sbom(version, date, notices_path, launcher, unsigned, repo, server, out_path, tool_packages):
+    owner, _, name = repo.lower().partition("/")
+    launcher_ref = f"pkg:github/{owner}/{name}@v{version}"
+    components = []
+    for fields in read_notices(notices_path):
+        components.append({
+            "type": "library",
+            "bom-ref": fields["Package URL"],
+            "name": fields["Debian package"].split(" ")[0],
+            "version": fields["Version"],
+            "description": f"{fields['Component']}: {fields['Linked in']}",
+            "licenses": [{"expression": fields["License"]}],
+            "purl": fields["Package URL"],
+        })
+    signed = sha256(launcher) != sha256(unsigned)
+    namespace, distro_qualifier = distro()
+    tools = []
+    for package in tool_packages:
+        result = run("dpkg-query", "-W", "-f", "${Package}\t${Version}\t${Architecture}", package)
+        if result.returncode == 0 and result.stdout.count("\t") == 2:
+            tool, tool_version, architecture = result.stdout.split("\t")
+            tools.append({"type": "application", "name": tool, "version": tool_version,
+                          "purl": purl(namespace, tool, tool_version, arch=architecture,
+                                       distro=distro_qualifier)})
+    if len(tools) != len(tool_packages):
+        print("release_files: the toolchain's package versions could not all be read; the SBOM "
+              "lists those it could", file=sys.stderr)
+    bom = {
+        "$schema": "http://cyclonedx.org/schema/bom-1.6.schema.json",
+        "bomFormat": "CycloneDX",
+        "specVersion": "1.6",
+        "serialNumber": "",
+        "version": 1,
+        "metadata": {
+            "timestamp": f"{date}T00:00:00Z",
+            "lifecycles": [{"phase": "build"}],
+            "component": {
+                "type": "application",
+                "bom-ref": launcher_ref,
+                "supplier": {"name": SUPPLIER, "url": [f"{server}/{repo}"]},
+                "name": "sorvane-launcher",
+                "version": version,
+                "description": "launcher.exe, the Sorvane launcher for Windows x86-64",
+                "licenses": [{"license": {"id": LAUNCHER_LICENSE}}],
+                "purl": launcher_ref,
+                "hashes": [{"alg": "SHA-256", "content": sha256(launcher)}],
+                # The published launcher.exe is launcher-unsigned.exe, signed or not: the file a
+                # rebuild from the tag reproduces is the unsigned one.
+                "pedigree": {
+                    "ancestors": [{
+                        "type": "application",
+                        "name": "launcher-unsigned.exe",
+                        "version": version,
+                        "hashes": [{"alg": "SHA-256", "content": sha256(unsigned)}],
+                    }],
+                    "notes": ("launcher.exe is launcher-unsigned.exe with an Authenticode signature"
+                              if signed else "launcher.exe is not signed: it is launcher-unsigned.exe"),
+                },
+            },
+        },
+        "components": components,
+        "dependencies": [{"ref": launcher_ref, "dependsOn": [c["bom-ref"] for c in components]}]
+                        + [{"ref": c["bom-ref"], "dependsOn": []} for c in components],
+    }
+    if tools:
+        bom["formulation"] = [{"bom-ref": "toolchain", "components": tools}]
+    # A serial number from the contents: the same release described again gets the same one.
+    bom["serialNumber"] = f"urn:uuid:{uuid.uuid5(uuid.NAMESPACE_URL, json.dumps(bom, indent=2))}"
+    with open(out_path, "w", encoding="utf-8", newline="\n") as f:
+        f.write(json.dumps(bom, indent=2) + "\n")
+
+
 def main(argv):
     command = argv[1] if len(argv) > 1 else ""
     if command == "notices" and len(argv) == 4:
         notices(*argv[2:])
+    elif command == "zip" and len(argv) == 5:
+        make_zip(*argv[2:])
+    elif command == "sbom" and len(argv) >= 10:
+        make_sbom(*argv[2:10], argv[10:])
     else:
         sys.exit(__doc__)
 
