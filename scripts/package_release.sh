@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Turns the release folder of a tagged build into the files its GitHub release publishes, and the
-# release notes. The release workflow runs it after the release target; it needs only bash, cmake
-# and coreutils, so it can be tried anywhere.
+# release notes. The release workflow runs it after the release target; it needs only bash,
+# coreutils and python3 (scripts/release_files.py makes the zip and the SBOM), so it can be tried
+# without GitHub. The same inputs give the same bytes: every date in the files is the release's
+# date in CHANGELOG.md.
 #
 #   package_release.sh VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE
 #
 # VERSION is the tag without its "v" (1.0.0, or 1.1.0-rc.1 for a pre-release). RELEASE_DIR is the
-# folder the release target lays out, its launcher.exe signed or not; UNSIGNED_EXE is launcher.exe
-# as linked, before any signature, which is what a rebuild from the tag reproduces. OUT_DIR (new)
-# receives exactly the published files: launcher.exe, launcher-unsigned.exe,
-# sorvane-launcher-VERSION.zip and SHA256SUMS. NOTES_FILE receives the version's CHANGELOG.md
-# section, whether launcher.exe is signed, how to check the files and how to rebuild them.
+# folder the release target lays out, its launcher.exe signed or not, with LICENSE.txt and
+# THIRD-PARTY-NOTICES.txt; UNSIGNED_EXE is launcher.exe as linked, before any signature, which is
+# what a rebuild from the tag reproduces. OUT_DIR (new) receives exactly the published files:
+# launcher.exe, launcher-unsigned.exe, sorvane-launcher-VERSION.zip, LICENSE.txt,
+# THIRD-PARTY-NOTICES.txt, the SBOM sorvane-launcher-VERSION.cdx.json and SHA256SUMS. NOTES_FILE
+# receives the version's CHANGELOG.md section, whether launcher.exe is signed, how to check the
+# files and how to rebuild them.
 set -euo pipefail
 
 if [ $# -ne 5 ]; then
@@ -42,23 +46,29 @@ section=$(awk -v heading="$heading" '
     inside && /^## \[/ { exit }
     inside { print }' "$root/CHANGELOG.md")
 
-for file in "$release_dir/launcher.exe" "$unsigned"; do
+for file in "$release_dir"/{launcher.exe,LICENSE.txt,THIRD-PARTY-NOTICES.txt} "$unsigned"; do
     [ -f "$file" ] || fail "no $file"
 done
+command -v python3 >/dev/null || fail "python3 is missing (scripts/setup.sh installs it)"
 [ ! -e "$out" ] || fail "$out exists already: give a new directory"
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 zip_name=sorvane-launcher-$version.zip
+sbom_name=sorvane-launcher-$version.cdx.json
+repo=${GITHUB_REPOSITORY:-OWNER/REPOSITORY}
+server=${GITHUB_SERVER_URL:-https://github.com}
+# What built it: listed in the notes and, as the SBOM's formulation, in the SBOM.
+toolchain_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake ninja-build)
 
 cp "$release_dir/launcher.exe" "$out/launcher.exe"
 cp "$unsigned" "$out/launcher-unsigned.exe"
-# Entries in a fixed order and dated by the release, so that the zip depends on its contents only.
-(
-    cd "$release_dir"
-    mapfile -t entries < <(LC_ALL=C ls -A)
-    cmake -E tar cf "$out/$zip_name" --format=zip --mtime="$date" "${entries[@]}"
-)
-(cd "$out" && sha256sum launcher.exe launcher-unsigned.exe "$zip_name" >SHA256SUMS)
+cp "$release_dir/LICENSE.txt" "$release_dir/THIRD-PARTY-NOTICES.txt" "$out/"
+release_files=$root/scripts/release_files.py
+python3 "$release_files" zip "$release_dir" "$date" "$out/$zip_name"
+python3 "$release_files" sbom "$version" "$date" "$out/THIRD-PARTY-NOTICES.txt" "$out/launcher.exe" \
+    "$out/launcher-unsigned.exe" "$repo" "$server" "$out/$sbom_name" "${toolchain_packages[@]}"
+(cd "$out" && sha256sum launcher.exe launcher-unsigned.exe "$zip_name" LICENSE.txt THIRD-PARTY-NOTICES.txt \
+    "$sbom_name" >SHA256SUMS)
 
 if cmp -s "$out/launcher.exe" "$out/launcher-unsigned.exe"; then
     signature="**\`launcher.exe\` is not signed**: this release was built without a code-signing
@@ -69,12 +79,9 @@ else
 program before signing, the file a rebuild from the tag reproduces."
 fi
 
-repo=${GITHUB_REPOSITORY:-OWNER/REPOSITORY}
-server=${GITHUB_SERVER_URL:-https://github.com}
 toolchain=""
 if command -v dpkg-query >/dev/null; then
-    toolchain=$(dpkg-query -W -f '- ${Package} ${Version}\n' g++-mingw-w64-x86-64-posix \
-        binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake ninja-build 2>/dev/null || true)
+    toolchain=$(dpkg-query -W -f '- ${Package} ${Version}\n' "${toolchain_packages[@]}" 2>/dev/null || true)
 fi
 debian=$(cat /etc/debian_version 2>/dev/null || echo unknown)
 [ -n "$toolchain" ] || toolchain="(the package versions could not be read)"
@@ -84,12 +91,17 @@ $section
 
 ## Files
 
-- \`$zip_name\`: the install skeleton: \`launcher.exe\`, \`README-vendor.txt\` and the empty
-  \`jre\\\` and \`security\\\` folders. Add \`getdown-launcher-1.8.6.jar\`, a Java runtime in \`jre\\\`
-  and, optionally, \`security\\cacerts\`.
+- \`$zip_name\`: the install skeleton: \`launcher.exe\`, \`LICENSE.txt\`,
+  \`THIRD-PARTY-NOTICES.txt\`, \`README-vendor.txt\` and the empty \`jre\\\` and \`security\\\`
+  folders. Add \`getdown-launcher-1.8.6.jar\`, a Java runtime in \`jre\\\` and, optionally,
+  \`security\\cacerts\`.
 - \`launcher.exe\`: the launcher, as in the zip.
 - \`launcher-unsigned.exe\`: the launcher before signing.
-- \`SHA256SUMS\`: the SHA-256 of the three files above.
+- \`LICENSE.txt\`, \`THIRD-PARTY-NOTICES.txt\`: the launcher's license and the licenses of the
+  runtime parts linked into it, as in the zip; they travel with \`launcher.exe\`.
+- \`$sbom_name\`: the software bill of materials (CycloneDX 1.6): the launcher, the
+  components in it and the toolchain that built it.
+- \`SHA256SUMS\`: the SHA-256 of the files above.
 
 $signature
 
@@ -98,6 +110,7 @@ $signature
 \`\`\`sh
 sha256sum --check --ignore-missing SHA256SUMS
 gh attestation verify launcher.exe --repo $repo
+gh attestation verify launcher.exe --repo $repo --predicate-type https://cyclonedx.org/bom
 osslsigncode verify -in launcher.exe    # a signed launcher.exe only
 \`\`\`
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building, testing and the demo need on Debian, only when missing; and the CI
-# workflow's validator from npm into build/tools/. Idempotent and quiet when everything is there.
+# workflow's validator and the SBOM validator from npm into build/tools/. Idempotent and quiet when
+# everything is there.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 need=()
-optional=() # only the workflow validator needs these: without them its test is skipped
+optional=() # only the validators need these: without them their checks are skipped
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
 
 have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64-posix)
@@ -38,7 +39,18 @@ have_validator() {
             "$validator_dir/node_modules/@action-validator/$part/package.json" || return 1
     done
 }
-if ! have_validator; then
+# The SBOM validator: the CycloneDX JavaScript library, whose JSON validator runs the CycloneDX 1.6
+# schema it ships through ajv. Pinned; 7.x is the last line that runs on Debian 12's Node 18.
+sbom_validator_dir="$root/build/tools/cyclonedx"
+sbom_validator_packages=(@cyclonedx/cyclonedx-library@7.1.0 ajv@8.17.1 ajv-formats@3.0.1 ajv-formats-draft2019@1.6.1)
+have_sbom_validator() {
+    local package
+    for package in "${sbom_validator_packages[@]}"; do
+        grep -qs "\"version\": \"${package##*@}\"" "$sbom_validator_dir/node_modules/${package%@*}/package.json" ||
+            return 1
+    done
+}
+if ! have_validator || ! have_sbom_validator; then
     have_cmd node || optional+=(nodejs)
     have_cmd npm || optional+=(npm)
 fi
@@ -68,7 +80,7 @@ if [ $((${#need[@]} + ${#optional[@]})) -gt 0 ]; then
             apt-get install -y -qq --no-install-recommends "${optional[@]}" >/dev/null ||
                 why="apt-get install ${optional[*]} failed"
         fi
-        [ -z "$why" ] || echo "setup: no ${optional[*]} for the workflow validator ($why): its test will be skipped" >&2
+        [ -z "$why" ] || echo "setup: no ${optional[*]} for the validators ($why): their checks will be skipped" >&2
     fi
     # The posix-thread flavour is the one the build expects as the default compiler.
     if [ -x /usr/bin/x86_64-w64-mingw32-g++-posix ]; then
@@ -83,5 +95,14 @@ if ! have_validator && have_cmd npm; then
     if ! npm install --prefix "$validator_dir" --no-save --no-audit --no-fund --loglevel=error \
         "@action-validator/cli@$validator_version" "@action-validator/core@$validator_version" >/dev/null; then
         echo "setup: npm could not install the workflow validator: its test will be skipped" >&2
+    fi
+fi
+if ! have_sbom_validator && have_cmd npm; then
+    echo "setup: installing the SBOM validator ${sbom_validator_packages[*]} into build/tools"
+    mkdir -p "$sbom_validator_dir"
+    # Without the library's optional XML parts, which need a native build.
+    if ! npm install --prefix "$sbom_validator_dir" --no-save --no-audit --no-fund --loglevel=error \
+        --omit=optional "${sbom_validator_packages[@]}" >/dev/null; then
+        echo "setup: npm could not install the SBOM validator: its check will be skipped" >&2
     fi
 fi

@@ -5,9 +5,10 @@
 #
 #   cmake -DVALIDATOR_DIR=<dir> -DWORKFLOW=<ci.yml> -DRELEASE_WORKFLOW=<release.yml> -DCI_RUN=<.ci/run>
 #         -DPACKAGE_SCRIPT=<package_release.sh> -DVERSION=<x.y.z> -DREADME=<file> -DWORK_DIR=<dir>
-#         -P workflow_test.cmake
+#         -DBINARY_DIR=<build> -DSBOM_VALIDATOR_DIR=<dir> -P workflow_test.cmake
 #
-# Prints "SKIP: <why>" first and stops where the validator or node is missing.
+# Prints "SKIP: <why>" first and stops where the validator or node is missing. The SBOM is checked
+# against the CycloneDX schema where SBOM_VALIDATOR_DIR holds the validator; the OK line says so.
 cmake_minimum_required(VERSION 3.21)
 
 find_program(node node)
@@ -133,18 +134,30 @@ list(SORT readme_files)
 set(stand_in ${WORK_DIR}/stand-in)
 get_filename_component(script_name ${PACKAGE_SCRIPT} NAME)
 get_filename_component(source_dir ${PACKAGE_SCRIPT}/../.. ABSOLUTE)
-file(COPY ${PACKAGE_SCRIPT} DESTINATION ${stand_in}/src/scripts)
+file(COPY ${PACKAGE_SCRIPT} ${source_dir}/scripts/release_files.py DESTINATION ${stand_in}/src/scripts)
 file(COPY ${source_dir}/CMakeLists.txt DESTINATION ${stand_in}/src)
 file(READ ${source_dir}/CHANGELOG.md changelog)
 file(WRITE ${stand_in}/src/CHANGELOG.md "${changelog}\n## [0.0.1] - 2000-01-01\n\n- An older release.\n")
 file(MAKE_DIRECTORY ${stand_in}/release/jre ${stand_in}/release/security)
 file(WRITE ${stand_in}/release/README-vendor.txt "what goes where\r\n")
 file(WRITE ${stand_in}/unsigned.exe "MZ unsigned")
-foreach(kind signed unsigned)
+# The license and the notices as the release target makes them, from this build's link map.
+file(COPY ${BINARY_DIR}/LICENSE.txt DESTINATION ${stand_in}/release)
+execute_process(COMMAND python3 ${source_dir}/scripts/release_files.py notices ${BINARY_DIR}/launcher.map
+    ${stand_in}/release/THIRD-PARTY-NOTICES.txt)
+set(schema "not checked against the CycloneDX 1.6 schema: no validator in ${SBOM_VALIDATOR_DIR} (scripts/setup.sh)")
+if(EXISTS ${SBOM_VALIDATOR_DIR}/node_modules/@cyclonedx/cyclonedx-library/package.json)
+    set(schema "valid against the CycloneDX 1.6 schema")
+endif()
+# The last run packages the unsigned release again, all its files dated otherwise: same bytes.
+foreach(kind signed unsigned unsigned-again)
     if(kind STREQUAL "signed")
         file(WRITE ${stand_in}/release/launcher.exe "MZ unsigned, and a signature")
-    else()
+    elseif(kind STREQUAL "unsigned")
         file(COPY_FILE ${stand_in}/unsigned.exe ${stand_in}/release/launcher.exe)
+    else()
+        file(GLOB entries ${stand_in}/release/*)
+        execute_process(COMMAND touch -d @1000000000 ${entries})
     endif()
     set(out ${stand_in}/dist-${kind})
     execute_process(COMMAND bash ${stand_in}/src/scripts/${script_name} ${VERSION} ${stand_in}/release
@@ -170,8 +183,40 @@ foreach(kind signed unsigned)
     elseif(NOT other_section EQUAL -1 OR own_section EQUAL -1)
         fail("the notes of ${VERSION} do not hold its CHANGELOG.md section alone (${out}.md)")
     elseif((kind STREQUAL "signed" AND NOT says_unsigned EQUAL -1) OR
-           (kind STREQUAL "unsigned" AND says_unsigned EQUAL -1))
+           (kind MATCHES "^unsigned" AND says_unsigned EQUAL -1))
         fail("the notes of a ${kind} release say the wrong thing about the signature (${out}.md)")
+    endif()
+
+    # The notices name the MinGW-w64 runtime; the SBOM lists it and these very launcher files.
+    file(READ ${out}/THIRD-PARTY-NOTICES.txt notices)
+    set(sbom ${out}/sorvane-launcher-${VERSION}.cdx.json)
+    file(READ ${sbom} bom)
+    string(JSON listed ERROR_VARIABLE error GET "${bom}" metadata component hashes 0 content)
+    string(JSON listed_unsigned ERROR_VARIABLE error GET "${bom}" metadata component pedigree ancestors 0 hashes 0 content)
+    file(SHA256 ${out}/launcher.exe sum)
+    file(SHA256 ${out}/launcher-unsigned.exe unsigned_sum)
+    string(FIND "${notices}" "\nComponent:      MinGW-w64 runtime\n" names_runtime)
+    string(FIND "${bom}" "\"purl\": \"pkg:deb/debian/mingw-w64-x86-64-dev@" lists_runtime)
+    set(valid 0)
+    if(schema MATCHES "^valid")
+        execute_process(COMMAND ${node} -e [[
+            const {Validation} = require("@cyclonedx/cyclonedx-library");
+            new Validation.JsonValidator("1.6").validate(require("fs").readFileSync(process.argv[1], "utf8"))
+                .then(e => { process.exitCode = e ? 1 : 0; console.log(JSON.stringify(e)); }, e => { throw e; });]]
+            ${sbom} WORKING_DIRECTORY ${SBOM_VALIDATOR_DIR} RESULT_VARIABLE valid OUTPUT_VARIABLE report ERROR_VARIABLE report)
+    endif()
+    file(READ ${out}/SHA256SUMS sums)
+    if(kind STREQUAL "unsigned")
+        set(first_sums "${sums}")
+    endif()
+    if(names_runtime EQUAL -1 OR lists_runtime EQUAL -1)
+        fail("THIRD-PARTY-NOTICES.txt or the SBOM of a ${kind} release does not name the MinGW-w64 runtime")
+    elseif(NOT listed STREQUAL sum OR NOT listed_unsigned STREQUAL unsigned_sum)
+        fail("the SBOM of a ${kind} release has other SHA-256s than its launcher files (${sbom})")
+    elseif(NOT valid EQUAL 0)
+        fail("the SBOM of a ${kind} release is not valid CycloneDX 1.6 (${valid}): ${report}")
+    elseif(kind STREQUAL "unsigned-again" AND NOT sums STREQUAL first_sums)
+        fail("packaging the same release folder twice gives different files:\n${first_sums}\n${sums}")
     endif()
 endforeach()
 
@@ -179,4 +224,4 @@ if(failures GREATER 0)
     message(FATAL_ERROR "${failures} check(s) of the workflows failed")
 endif()
 message("OK: the workflows are valid, ${n} broken copies are rejected, they do what the README says, "
-        "and a release publishes the files the README names")
+        "and a release publishes the files the README names, the same bytes each time; its SBOM is ${schema}")

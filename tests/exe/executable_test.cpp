@@ -170,7 +170,8 @@ TEST_F(LauncherResources, VersionBlockHoldsExactlyTheExpectedValues) {
     ASSERT_NO_THROW(root = ParseVersionNode(raw, 0, raw.size));
     EXPECT_EQ(root.key, L"VS_VERSION_INFO");
 
-    // Version 1.0.0.0 and nothing else set.
+    // The project's version (as the build hands it to the resource script) and nothing else set.
+    constexpr WORD version[] = {SORVANE_VERSION};
     ASSERT_EQ(root.value.size(), sizeof(VS_FIXEDFILEINFO));
     VS_FIXEDFILEINFO fixed;
     std::memcpy(&fixed, root.value.data(), sizeof fixed);
@@ -180,10 +181,10 @@ TEST_F(LauncherResources, VersionBlockHoldsExactlyTheExpectedValues) {
         DWORD actual;
         DWORD expected;
     } fields[] = {
-        {"dwFileVersionMS", fixed.dwFileVersionMS, MAKELONG(0, 1)},
-        {"dwFileVersionLS", fixed.dwFileVersionLS, 0},
-        {"dwProductVersionMS", fixed.dwProductVersionMS, MAKELONG(0, 1)},
-        {"dwProductVersionLS", fixed.dwProductVersionLS, 0},
+        {"dwFileVersionMS", fixed.dwFileVersionMS, MAKELONG(version[1], version[0])},
+        {"dwFileVersionLS", fixed.dwFileVersionLS, MAKELONG(version[3], version[2])},
+        {"dwProductVersionMS", fixed.dwProductVersionMS, MAKELONG(version[1], version[0])},
+        {"dwProductVersionLS", fixed.dwProductVersionLS, MAKELONG(version[3], version[2])},
         {"dwFileFlagsMask", fixed.dwFileFlagsMask, 0},
         {"dwFileFlags", fixed.dwFileFlags, 0},
         {"dwFileOS", fixed.dwFileOS, 0},

@@ -34,10 +34,10 @@ build() {
     }
 }
 
-# What the launcher is built from; a new directory it needs belongs here too.
+# What the launcher is configured and built from; a new file or directory it needs belongs here too.
 copy="$work/elsewhere/a-somewhat-longer-source-path"
 mkdir -p "$copy"
-cp -R "$source_dir/CMakeLists.txt" "$source_dir/cmake" "$source_dir/launcher" "$copy/"
+cp -R "$source_dir/CMakeLists.txt" "$source_dir/LICENSE" "$source_dir/cmake" "$source_dir/launcher" "$copy/"
 
 first="$work/a"
 second="$work/second-build/in-a-deeper-directory"
@@ -54,4 +54,13 @@ if [ "$one" != "$two" ]; then
     cmp -l "$first/launcher.exe" "$second/launcher.exe" | head -20 >&2 || true
     exit 1
 fi
-echo "OK: launcher.exe is byte-identical across build paths and build times"
+# The version block follows project(): the copy built as 2.3.4 must say 2.3.4.0. VS_FIXEDFILEINFO:
+# signature, structure version, then file and product version, each as words minor, major, 0, patch.
+sed -i 's/^project(sorvane_launcher VERSION [0-9.]*/project(sorvane_launcher VERSION 2.3.4/' "$copy/CMakeLists.txt"
+cmake --build "$second" --target launcher >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+fixed=$(od -An -v -tx1 "$second/launcher.exe" | tr -d ' \n' | grep -o 'bd04effe.\{40\}' || true)
+if [ "$fixed" != bd04effe0000010003000200000004000300020000000400 ]; then
+    echo "FAIL: a launcher built as 2.3.4 has the version block ${fixed:-(none)}" >&2
+    exit 1
+fi
+echo "OK: launcher.exe is byte-identical across build paths and build times, and has the project's version"

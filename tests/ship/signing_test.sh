@@ -134,9 +134,11 @@ grep -q "^$hash  release/launcher.exe" <<<"$release_output" || {
     echo "$release_output"
     fail "the release target did not print launcher.exe's SHA-256 ($hash)"
 }
+for text in README-vendor.txt LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+    [ -f "$release/$text" ] || fail "no $text in the release"
+    if grep -qv $'\r$' "$release/$text"; then fail "$text has lines that do not end in CRLF"; fi
+done
 readme="$release/README-vendor.txt"
-[ -f "$readme" ] || fail "no README-vendor.txt in the release"
-if grep -qv $'\r$' "$readme"; then fail "README-vendor.txt has lines that do not end in CRLF"; fi
 for named in 'getdown-launcher-1.8.6.jar' 'jre\bin\javaw.exe' 'security\cacerts'; do
     grep -qF "$named" "$readme" || fail "README-vendor.txt does not mention $named"
 done
@@ -147,7 +149,7 @@ done
 for entry in "$release"/* "$release"/.[!.]*; do
     [ -e "$entry" ] || continue
     case ${entry##*/} in
-    launcher.exe | README-vendor.txt | jre | security) ;;
+    launcher.exe | README-vendor.txt | LICENSE.txt | THIRD-PARTY-NOTICES.txt | jre | security) ;;
     *) fail "unexpected file in the release: ${entry##*/}" ;;
     esac
 done
