@@ -99,9 +99,9 @@ picture_of_box() {
     echo "--- message box \"$caption\": $text"
     echo "picture of it: $picture"
     if cmp -s "$picture" "$SORVANE_ROOT/docs/no-runtime-box.png"; then
-        echo "(the same as the README's docs/no-runtime-box.png)"
+        echo "(the same as docs/no-runtime-box.png, which docs/how-it-works.md shows)"
     else
-        echo "(not the same as the README's docs/no-runtime-box.png: cp \"$picture\" docs/ to update it)"
+        echo "(not the same as docs/no-runtime-box.png: cp \"$picture\" docs/ to update it)"
     fi
     wine "$SORVANE_BUILD/tests/box_tool.exe" ok "$caption" 5000 >/dev/null
     echo "--- OK pressed"

@@ -94,7 +94,7 @@ def owning_packages(paths):
     """{path: Debian package}, through dpkg's database."""
     if not shutil.which("dpkg"):
         fail("no dpkg here: THIRD-PARTY-NOTICES.txt names the Debian package each linked file came "
-             "from, so releases are made on Debian 12 (see the README, \"Releases\")")
+             "from, so releases are made on Debian 12 (see CONTRIBUTING.md, \"Cutting a release\")")
     owners = {}
     for path in paths:
         # The map's path as written first, then with its symbolic links resolved.

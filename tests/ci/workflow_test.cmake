@@ -1,10 +1,12 @@
 # The CI and release workflows, checked without GitHub: the schema validator must accept them and
 # reject copies broken in ways GitHub would refuse (which also proves the validator really checks).
-# CI must do what the README says a Windows machine does: the pacman packages and the three preset
-# commands. The release must build as CI and the README do, and publish what the README names: its packaging script is run on a stand-in release folder.
+# CI's Windows job must install and run what the block marked "workflow-test" in WINDOWS_DOC says a
+# Windows contributor does (the pacman packages and the three preset commands). The release must be
+# built and tested as CI does, and publish its fixed set of files: its packaging script is run on
+# a stand-in release folder.
 #
 #   cmake -DVALIDATOR_DIR=<dir> -DWORKFLOW=<ci.yml> -DRELEASE_WORKFLOW=<release.yml> -DCI_RUN=<.ci/run>
-#         -DPACKAGE_SCRIPT=<package_release.sh> -DVERSION=<x.y.z> -DREADME=<file> -DWORK_DIR=<dir>
+#         -DPACKAGE_SCRIPT=<package_release.sh> -DVERSION=<x.y.z> -DWINDOWS_DOC=<file> -DWORK_DIR=<dir>
 #         -DBINARY_DIR=<build> -DSBOM_VALIDATOR_DIR=<dir> -P workflow_test.cmake
 #
 # Prints "SKIP: <why>" first and stops where the validator or node is missing. The SBOM is checked
@@ -73,23 +75,24 @@ function(reject_broken_copies text list)
 endfunction()
 reject_broken_copies("${workflow}" broken)
 
-# What the README tells a Windows maintainer to do is what the Windows job does.
-file(READ ${README} readme)
+# What the marked block of the Windows page tells a contributor to do is what the Windows job does.
+file(READ ${WINDOWS_DOC} windows_doc)
+string(REGEX MATCH "<!-- workflow-test:[^\n]*\n```sh\n[^`]*" windows_block "${windows_doc}")
 foreach(command "cmake --preset windows" "cmake --build --preset windows" "ctest --preset windows")
     string(FIND "${workflow}" "run: ${command}\n" in_workflow)
-    string(FIND "${readme}" "${command}" in_readme)
-    if(in_workflow EQUAL -1 OR in_readme EQUAL -1)
-        fail("'${command}' is not both a step of the workflow and in the README")
+    string(FIND "${windows_block}" "\n${command}\n" in_doc)
+    if(in_workflow EQUAL -1 OR in_doc EQUAL -1)
+        fail("'${command}' is not both a step of the workflow and in the marked block of ${WINDOWS_DOC}")
     endif()
 endforeach()
 
-string(REGEX MATCH "pacman -S[^\n]*" pacman_line "${readme}")
-string(REGEX MATCHALL "mingw-w64-x86_64-[a-z0-9+-]+" readme_packages "${pacman_line}")
+string(REGEX MATCH "pacman -S[^\n]*" pacman_line "${windows_block}")
+string(REGEX MATCHALL "mingw-w64-x86_64-[a-z0-9+-]+" doc_packages "${pacman_line}")
 string(REGEX MATCHALL "mingw-w64-x86_64-[a-z0-9+-]+" workflow_packages "${workflow}")
-list(SORT readme_packages)
+list(SORT doc_packages)
 list(SORT workflow_packages)
-if(NOT readme_packages OR NOT readme_packages STREQUAL workflow_packages)
-    fail("the README's pacman line (${readme_packages}) and the workflow (${workflow_packages}) install different packages")
+if(NOT doc_packages OR NOT doc_packages STREQUAL workflow_packages)
+    fail("the marked pacman line (${doc_packages}) and the workflow (${workflow_packages}) install different packages")
 endif()
 
 # The release workflow. The pinned validator's schema predates the attestations permission, so it
@@ -105,32 +108,23 @@ endif()
 set(broken_release "misspelt permission scope|id-token: write|id_token: write")
 reject_broken_copies("${release_checked}" broken_release)
 
-# Tested as CI does (.ci/run, whose command the README gives for a rebuild), the Windows job of
-# ci.yml run on the tag, and the release folder built with the README's command.
+# Tested as CI does (.ci/run), the Windows job of ci.yml run on the tag, and the release folder built
+# by the release target.
 file(STRINGS ${CI_RUN} ci_run_lines)
 list(GET ci_run_lines -1 ci_run_command)
-string(FIND "${readme}" "**Rebuilding a release.**" rebuilding)
-string(SUBSTRING "${readme}" ${rebuilding} -1 rebuilding)
-foreach(pair "release|run: bash .ci/run\n" "rebuilding|\n${ci_run_command}\n" "release|uses: ./.github/workflows/ci.yml\n"
-        "release|cmake --build --preset mingw --target release\n" "readme|cmake --build --preset mingw --target release\n")
-    string(REPLACE "|" ";" pair "${pair}")
-    list(GET pair 0 where)
-    list(GET pair 1 what)
-    string(FIND "${${where}}" "${what}" at)
+foreach(what "run: bash .ci/run\n" "uses: ./.github/workflows/ci.yml\n" "cmake --build --preset mingw --target release\n")
+    string(FIND "${release}" "${what}" at)
     if(at EQUAL -1)
-        fail("the release is not built as CI and the README say: '${what}' is missing from ${where}")
+        fail("the release is not built as CI builds it: '${what}' is missing from ${RELEASE_WORKFLOW}")
     endif()
 endforeach()
 
-# A release publishes the files the README's "What is published" names, checksummed, with the
-# version's CHANGELOG.md section and the truth about the signature in its notes. The packaging
+# A release publishes exactly its seven files, checksummed, with the version's CHANGELOG.md section,
+# the truth about the signature and the rebuild command (.ci/run's) in its notes. The packaging
 # script runs on a stand-in release folder, from a copy of the sources whose CHANGELOG.md has an
 # older release below that the notes must not run into.
-string(REGEX MATCH "\\*\\*What is published\\.\\*\\*[^*]*" published "${readme}")
-string(REGEX MATCHALL "\n- `[^`]+`" readme_files "${published}")
-string(REGEX REPLACE "\n- `([^`]+)`" "\\1" readme_files "${readme_files}")
-string(REPLACE "<version>" "${VERSION}" readme_files "${readme_files}")
-list(SORT readme_files)
+set(release_files LICENSE.txt SHA256SUMS THIRD-PARTY-NOTICES.txt launcher-unsigned.exe launcher.exe
+    sorvane-launcher-${VERSION}.cdx.json sorvane-launcher-${VERSION}.zip)
 set(stand_in ${WORK_DIR}/stand-in)
 get_filename_component(script_name ${PACKAGE_SCRIPT} NAME)
 get_filename_component(source_dir ${PACKAGE_SCRIPT}/../.. ABSOLUTE)
@@ -174,14 +168,15 @@ foreach(kind signed unsigned unsigned-again)
     string(FIND "${notes}" "\n## [" other_section)
     string(FIND "${notes}" "\n### " own_section)
     string(FIND "${notes}" "is not signed" says_unsigned)
+    string(FIND "${notes}" "\n${ci_run_command}\n" says_rebuild)
     if(NOT rc EQUAL 0)
         fail("package_release.sh ${VERSION} (${kind}) failed (${rc}):\n${output}")
-    elseif(NOT made STREQUAL readme_files)
-        fail("a ${kind} release publishes [${made}] but the README names [${readme_files}]")
+    elseif(NOT made STREQUAL release_files)
+        fail("a ${kind} release publishes [${made}], not [${release_files}]")
     elseif(NOT sums_rc EQUAL 0 OR NOT ok_count EQUAL made_count)
         fail("SHA256SUMS of a ${kind} release does not cover every other file:\n${checked}")
-    elseif(NOT other_section EQUAL -1 OR own_section EQUAL -1)
-        fail("the notes of ${VERSION} do not hold its CHANGELOG.md section alone (${out}.md)")
+    elseif(NOT other_section EQUAL -1 OR own_section EQUAL -1 OR says_rebuild EQUAL -1)
+        fail("the notes of ${VERSION} do not hold its CHANGELOG.md section alone and the rebuild command (${out}.md)")
     elseif((kind STREQUAL "signed" AND NOT says_unsigned EQUAL -1) OR
            (kind MATCHES "^unsigned" AND says_unsigned EQUAL -1))
         fail("the notes of a ${kind} release say the wrong thing about the signature (${out}.md)")
@@ -223,5 +218,5 @@ endforeach()
 if(failures GREATER 0)
     message(FATAL_ERROR "${failures} check(s) of the workflows failed")
 endif()
-message("OK: the workflows are valid, ${n} broken copies are rejected, they do what the README says, "
-        "and a release publishes the files the README names, the same bytes each time; its SBOM is ${schema}")
+message("OK: the workflows are valid, ${n} broken copies are rejected, the Windows job does what its page says, "
+        "and a release publishes its seven files, the same bytes each time; its SBOM is ${schema}")
