@@ -53,11 +53,11 @@ void appendField(WideBuffer& line, const wchar_t* name, const wchar_t* value, Qu
 // with every path taken from java, the layout as Java reads it. Empty (with failed() set) when
 // the text would be longer than CreateProcessW accepts.
 WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool trustStoreExists,
-                            const ForwardedArgument& argument, LookAlikeTest lookAlike = nullptr);
+                            const ForwardedArgument& argument, LookAlikeTest lookAlike);
 
 // A path as the child's command line writes it between its quotes: what the launcher echoes of
 // each path it hands over.
-WideBuffer WrittenPath(const wchar_t* path, LookAlikeTest lookAlike = nullptr);
+WideBuffer WrittenPath(const wchar_t* path, LookAlikeTest lookAlike);
 
 // Splits a command line by the rules of CommandLineToArgvW, one argument per next() call.
 // Argument 0 (the program) ends at the next quote when it begins with one, else at white

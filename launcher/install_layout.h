@@ -23,12 +23,6 @@ struct InstallLayout {
     WideBuffer localJavaPath;      // <install>\jre\bin\javaw.exe
     WideBuffer trustStorePath;     // <install>\security\cacerts
     WideBuffer updaterJarPath;     // <install>\getdown-launcher-1.8.6.jar
-
-    bool failed() const
-    {
-        return installDirectory.failed() || localJavaPath.failed() || trustStorePath.failed() ||
-               updaterJarPath.failed();
-    }
 };
 
 // A directory given without its trailing separator gets one, so that every path names a file in it.

@@ -97,7 +97,7 @@ bool ShortPathName(const wchar_t* path, WideBuffer& shortForm)
     auto getShortPathName = [](const void* longPath, wchar_t* buffer, DWORD size) {
         return GetShortPathNameW(static_cast<const wchar_t*>(longPath), buffer, size);
     };
-    if (longForm.failed() || !FillBuffer(result, getShortPathName, longForm.c_str()) || result.empty())
+    if (longForm.failed() || !FillBuffer(result, getShortPathName, longForm.c_str()))
         return false;
     if (hasLongPathPrefix(longForm.c_str()) && !hasLongPathPrefix(path))
         shortForm = withoutLongPathPrefix(result);

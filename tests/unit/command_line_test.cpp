@@ -140,14 +140,14 @@ TEST(ChildCommandLineLimit, LongestLineCreateProcessTakesIsBuiltAndOneMoreIsRefu
 {
     const InstallLayout layout = LayoutIn(L"C:\\A\\");
     ForwardedArgument argument;
-    size_t frame = ChildCommandLine(Runtime::System, layout, false, argument).size();   // with ""
+    size_t frame = ChildCommandLine(Runtime::System, layout, false, argument, nullptr).size();   // with ""
     argument.text.appendRepeated(L'a', kMaxCommandLineLength - frame);
-    WideBuffer line = ChildCommandLine(Runtime::System, layout, false, argument);
+    WideBuffer line = ChildCommandLine(Runtime::System, layout, false, argument, nullptr);
     ASSERT_FALSE(line.failed());
     EXPECT_EQ(line.size(), kMaxCommandLineLength);
 
     argument.text.append(L'a');
-    WideBuffer refused = ChildCommandLine(Runtime::System, layout, false, argument);
+    WideBuffer refused = ChildCommandLine(Runtime::System, layout, false, argument, nullptr);
     EXPECT_TRUE(refused.failed());
     EXPECT_EQ(refused.size(), 0u);
 }
@@ -165,9 +165,6 @@ TEST(QuotedField, RoundTripsThroughTheStandardSplit)
         std::vector<std::wstring> argv = PlatformSplit(line.c_str());
         ASSERT_EQ(argv.size(), 2u) << line.c_str();
         EXPECT_EQ(argv[1], L"-Dkey=" + std::wstring(arg)) << line.c_str();
-        // What the launcher echoes is the value as written between its quotes.
-        std::wstring written = line.c_str();
-        EXPECT_EQ(WrittenPath(arg).c_str(), written.substr(16, written.size() - 17));
     }
 }
 
