@@ -3,7 +3,8 @@
 // The launcher avoids libstdc++'s strings: linked statically they bring the exception runtime
 // and grow the executable tenfold. This buffer lives on the C runtime's heap, grows geometrically
 // and never overflows; an allocation failure is remembered (failed()) and makes every later
-// append a no-op, so callers check once at the end instead of after every append.
+// append a no-op, so callers check once at the end instead of after every append. failed() means
+// that and nothing else.
 #pragma once
 
 #include <cstddef>
@@ -33,13 +34,6 @@ public:
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     bool failed() const { return failed_; }
-
-    // Empties the buffer and marks it failed, for a text that must not be used at all.
-    void fail()
-    {
-        clear();
-        failed_ = true;
-    }
 
     void clear()
     {

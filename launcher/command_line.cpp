@@ -2,43 +2,45 @@
 
 namespace sorvane {
 
-// ASCII is the same in every ANSI code page, so only other characters are asked about.
-static wchar_t asHandedOver(wchar_t c, LookAlikeTest lookAlike)
+void appendQuotedText(WideBuffer& out, const wchar_t* value)
 {
-    return c >= 0x80 && lookAlike && lookAlike(c) ? L'?' : c;
-}
-
-static void appendQuoted(WideBuffer& out, const wchar_t* value, LookAlikeTest lookAlike)
-{
-    out.append(L'"');
     size_t backslashes = 0;
     for (const wchar_t* p = value; *p; ++p) {
-        wchar_t c = asHandedOver(*p, lookAlike);
-        if (c == L'\\') {
+        if (*p == L'\\') {
             ++backslashes;
             continue;
         }
-        out.appendRepeated(L'\\', c == L'"' ? backslashes * 2 + 1 : backslashes);
+        out.appendRepeated(L'\\', *p == L'"' ? backslashes * 2 + 1 : backslashes);
         backslashes = 0;
-        out.append(c);
+        out.append(*p);
     }
     out.appendRepeated(L'\\', backslashes * 2);
-    out.append(L'"');
 }
 
-void appendField(WideBuffer& line, const wchar_t* name, const wchar_t* value, Quoting quoting, LookAlikeTest lookAlike)
+void appendField(WideBuffer& line, const wchar_t* name, const wchar_t* value, Quoting quoting)
 {
     if (!line.empty())
         line.append(L' ');
     line.append(name);
     if (!value)
         return;
-    if (quoting == Quoting::Quoted) {
-        appendQuoted(line, value, lookAlike);
+    if (quoting == Quoting::Raw) {
+        line.append(value);
         return;
     }
-    for (const wchar_t* p = value; *p; ++p)
-        line.append(asHandedOver(*p, lookAlike));
+    line.append(L'"');
+    appendQuotedText(line, value);
+    line.append(L'"');
+}
+
+void ReplaceLookAlikes(WideBuffer& text, LookAlikeTest lookAlike)
+{
+    // ASCII is the same in every ANSI code page, so only other characters are asked about.
+    wchar_t* c = text.data();
+    for (size_t i = 0; lookAlike && i < text.size(); ++i) {
+        if (c[i] >= 0x80 && lookAlike(c[i]))
+            c[i] = L'?';
+    }
 }
 
 WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool trustStoreExists,
@@ -47,28 +49,15 @@ WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool tru
     // The program token takes the same quoting: a javaw.exe path holds no quote and does not end
     // in a backslash, so it gains only the quotes, which is all the split of argument 0 reads.
     WideBuffer line;
-    const Quoting quoted = Quoting::Quoted;
-    appendField(line, L"", runtime == Runtime::System ? kSystemJavaToken : java.localJavaPath.c_str(), quoted, lookAlike);
+    appendField(line, L"", runtime == Runtime::System ? kSystemJavaToken : java.localJavaPath.c_str());
     if (trustStoreExists)
-        appendField(line, L"-Djavax.net.ssl.trustStore=", java.trustStorePath.c_str(), quoted, lookAlike);
-    appendField(line, L"-DSorvaneInstallPath=", java.installDirectory.c_str(), quoted, lookAlike);
+        appendField(line, L"-Djavax.net.ssl.trustStore=", java.trustStorePath.c_str());
+    appendField(line, L"-DSorvaneInstallPath=", java.installDirectory.c_str());
     appendField(line, L"-jar", nullptr);
-    appendField(line, L"", java.updaterJarPath.c_str(), quoted, lookAlike);
-    appendField(line, L"", argument.text.c_str(), argument.quoting, lookAlike);
-
-    if (line.size() > kMaxCommandLineLength)
-        line.fail();
+    appendField(line, L"", java.updaterJarPath.c_str());
+    appendField(line, L"", argument.text.c_str(), argument.quoting);
+    ReplaceLookAlikes(line, lookAlike);
     return line;
-}
-
-WideBuffer WrittenPath(const wchar_t* path, LookAlikeTest lookAlike)
-{
-    WideBuffer quoted;
-    appendQuoted(quoted, path, lookAlike);
-    WideBuffer inside;
-    if (quoted.size() >= 2)
-        inside.append(quoted.c_str() + 1, quoted.size() - 2);
-    return inside;
 }
 
 static bool isBlank(wchar_t c)

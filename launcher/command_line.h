@@ -36,28 +36,30 @@ struct ForwardedArgument {
     Quoting quoting = Quoting::Quoted;
 };
 
-// The one appender of the child's command line. Appends a space unless line is empty, then name
-// as it is ("-jar", "-Dkey=", or nothing), then value unless it is null. Each look-alike in value
-// goes over as '?', as a mended Java (JDK-8337506) reads it, so that old and new Javas split the
-// line alike. A quoted value is then put in double quotes so that the standard split
+// value as it stands between the double quotes of a quoted field, so that the standard split
 // (CommandLineToArgvW, the C runtime, a Java launcher) gives it back exactly: a double quote
-// becomes \", and a run of backslashes is doubled where it precedes a double quote or the closing
-// quote; other backslashes stay as they are. So the install directory C:\Apps\Tool\ is written
-// "C:\Apps\Tool\\".
-void appendField(WideBuffer& line, const wchar_t* name, const wchar_t* value, Quoting quoting = Quoting::Quoted,
-                 LookAlikeTest lookAlike = nullptr);
+// becomes \", and a run of backslashes is doubled where a double quote or the closing quote
+// follows it; other backslashes stay as they are. So the install directory C:\Apps\Tool\ is
+// written C:\Apps\Tool\\. The launcher echoes each path it hands over in this form.
+void appendQuotedText(WideBuffer& out, const wchar_t* value);
 
-// The child command line, its fields joined by appendField:
+// The one appender of the child's command line, shaped like Rust's append_arg. Appends a space
+// unless line is empty, then name as it is ("-jar", "-Dkey=", or nothing), then value unless it
+// is null: in double quotes around appendQuotedText, or as it is when Raw.
+void appendField(WideBuffer& line, const wchar_t* name, const wchar_t* value, Quoting quoting = Quoting::Quoted);
+
+// Each look-alike in text becomes '?', as a mended Java (JDK-8337506) reads it, so that old and
+// new Javas split the line alike. One pass over finished text is enough: a look-alike is never a
+// quote or a backslash, and '?' means nothing to the split, so the quoting around it is the same.
+void ReplaceLookAlikes(WideBuffer& text, LookAlikeTest lookAlike);
+
+// The child command line, its fields joined by appendField and its look-alikes replaced:
 //   "<runtime>" [-Djavax.net.ssl.trustStore="<trust store>"] -DSorvaneInstallPath="<install>\\"
 //   -jar "<install>\getdown-launcher-1.8.6.jar" <argument 1>
-// with every path taken from java, the layout as Java reads it. Empty (with failed() set) when
-// the text would be longer than CreateProcessW accepts.
+// with every path taken from java, the layout as Java reads it. Whether it is short enough for
+// CreateProcessW (kMaxCommandLineLength) is the caller's to check.
 WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool trustStoreExists,
                             const ForwardedArgument& argument, LookAlikeTest lookAlike);
-
-// A path as the child's command line writes it between its quotes: what the launcher echoes of
-// each path it hands over.
-WideBuffer WrittenPath(const wchar_t* path, LookAlikeTest lookAlike);
 
 // Splits a command line by the rules of CommandLineToArgvW, one argument per next() call.
 // Argument 0 (the program) ends at the next quote when it begins with one, else at white

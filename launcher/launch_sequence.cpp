@@ -1,26 +1,30 @@
 // The launch sequence, in its fixed order:
 //   1. log the start;
-//   2. split the command line; without an argument to forward, end here;
+//   2. split the command line; without an argument to forward, end here; refuse an install
+//      directory that is not fully qualified;
 //   3. run "java -version" and log the version found;
 //   4. choose the machine's runtime (1.7 or later) or the bundled one, and log the choice;
 //   5. for the bundled runtime, check that its javaw.exe exists; if not, log, show the box, end;
 //   6. build the child command line, start the child (the machine's javaw.exe beside the java.exe
 //      that answered), wait for it, log "Sorvane Launcher started".
 // Every path handed to a Java runtime, on its command line or as the program started, is in a
-// form Java can read (see java_path.h), and no text on that command line holds a character that
-// an older Java would read as a quote, a backslash or a blank (see command_line.h); the existence
-// tests use the launcher's own wide paths.
+// form Java can read (see java_path.h), and no text on that command line or echoed of it holds a
+// character that an older Java would read as a quote, a backslash or a blank (see
+// command_line.h); the existence tests use the launcher's own wide paths.
 #include "launcher/launch_sequence.h"
 
 #include "launcher/command_line.h"
 #include "launcher/install_layout.h"
 #include "launcher/java_path.h"
 #include "launcher/java_version.h"
+#include "launcher/search_path.h"
 
 namespace sorvane {
 
-// ERROR_FILE_NOT_FOUND, reported when no javaw.exe can be found to start.
+// ERROR_FILE_NOT_FOUND, reported when no javaw.exe can be found to start, and
+// ERROR_NOT_ENOUGH_MEMORY, when its path or command line could not be held.
 static constexpr unsigned long kFileNotFound = 2;
+static constexpr unsigned long kNotEnoughMemory = 8;
 
 static void logWithDecimal(Platform& platform, const char* text, unsigned long value)
 {
@@ -45,6 +49,16 @@ static WideBuffer systemJavaw(Platform& platform, const WideBuffer& java)
     return javaw;
 }
 
+// What the launcher echoes of a path it hands over: the path as its field on the child's command
+// line writes it between the quotes.
+static void echoPath(Platform& platform, const WideBuffer& path, LookAlikeTest lookAlike)
+{
+    WideBuffer line;
+    appendQuotedText(line, path.c_str());
+    ReplaceLookAlikes(line, lookAlike);
+    platform.echo(line.c_str());
+}
+
 int RunLauncher(Platform& platform)
 {
     platform.log("Starting Sorvane Launcher...");
@@ -54,6 +68,13 @@ int RunLauncher(Platform& platform)
     WideBuffer forwarded;
     if (!arguments.next(program) || !arguments.next(forwarded))
         return kExitNoArgument;
+    // Every path of the layout names a file in this directory; one relative to the current
+    // directory (GetModuleFileNameW failed) would start whatever was planted there.
+    const wchar_t* installDirectory = platform.installDirectory();
+    if (!IsFullyQualifiedPath(installDirectory, WideBuffer::length(installDirectory))) {
+        platform.log("Install directory not found");
+        return kExitChildNotStarted;
+    }
 
     ByteBuffer probeOutput;
     WideBuffer java;
@@ -72,7 +93,7 @@ int RunLauncher(Platform& platform)
 
     // The install as it is on disk, for the launcher's own checks, and as Java reads it, for the
     // child's command line and the program started.
-    const InstallLayout onDisk = LayoutIn(platform.installDirectory());
+    const InstallLayout onDisk = LayoutIn(installDirectory);
     const InstallLayout forJava = LayoutIn(PathForJava(platform, onDisk.installDirectory.c_str()).c_str());
     const LookAlikeTest lookAlike = platform.lookAlikeTest();
     Runtime runtime = Runtime::System;
@@ -82,7 +103,7 @@ int RunLauncher(Platform& platform)
         // The two spaces before "using" are what log readers have always matched.
         platform.log("System JRE not found, or JRE version < 1.7,  using bundled JRE");
         runtime = Runtime::Local;
-        platform.echo(WrittenPath(forJava.localJavaPath.c_str(), lookAlike).c_str());
+        echoPath(platform, forJava.localJavaPath, lookAlike);
         if (!platform.fileExists(onDisk.localJavaPath.c_str())) {
             platform.log("Bundled JRE not found");
             platform.log("Sorvane Launcher cannot be started. Please install JRE.");
@@ -91,19 +112,21 @@ int RunLauncher(Platform& platform)
         }
     }
 
-    platform.echo(WrittenPath(forJava.trustStorePath.c_str(), lookAlike).c_str());
+    echoPath(platform, forJava.trustStorePath, lookAlike);
     bool trustStoreExists = platform.fileExists(onDisk.trustStorePath.c_str());
     if (trustStoreExists)
         platform.log("Find cert file,Starting Sorvane Launcher with -Djavax.net.ssl.trustStore...");
-    platform.echo(WrittenPath(forJava.installDirectory.c_str(), lookAlike).c_str());
+    echoPath(platform, forJava.installDirectory, lookAlike);
     // The archive is echoed as it has always been: as written, with the space that follows it.
     WideBuffer archive;
-    appendField(archive, L"", forJava.updaterJarPath.c_str(), Quoting::Quoted, lookAlike);
-    platform.echo(archive.append(L' ').c_str());
+    appendField(archive, L"", forJava.updaterJarPath.c_str());
+    archive.append(L' ');
+    ReplaceLookAlikes(archive, lookAlike);
+    platform.echo(archive.c_str());
 
     WideBuffer childCommandLine =
         ChildCommandLine(runtime, forJava, trustStoreExists, ArgumentForJava(platform, forwarded.c_str()), lookAlike);
-    if (childCommandLine.failed()) {
+    if (childCommandLine.size() > kMaxCommandLineLength) {
         platform.log("Command line too long");
         return kExitChildNotStarted;
     }
@@ -119,8 +142,8 @@ int RunLauncher(Platform& platform)
         if (!located.empty())
             javaw = PathForJava(platform, located.c_str());
     }
-    unsigned long error = kFileNotFound;
-    bool ran = !javaw.empty() && !javaw.failed() && platform.runChild(javaw.c_str(), childCommandLine.c_str(), error);
+    unsigned long error = javaw.failed() || childCommandLine.failed() ? kNotEnoughMemory : kFileNotFound;
+    bool ran = error == kFileNotFound && !javaw.empty() && platform.runChild(javaw.c_str(), childCommandLine.c_str(), error);
     if (!ran)
         logWithDecimal(platform, "Failed to start Java, error ", error);
     // Written once the child has ended, not when it starts.

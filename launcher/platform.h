@@ -11,18 +11,19 @@ class Platform {
 public:
     virtual const wchar_t* commandLine() = 0;
     // The directory that holds launcher.exe, ending in its separator: the install directory.
+    // Empty when the launcher's own path could not be had.
     virtual const wchar_t* installDirectory() = 0;
 
     virtual void log(const char* message) = 0;
     // Standard output, for whoever starts the launcher with it redirected; nothing relies on it.
     virtual void echo(const wchar_t* line) = 0;
 
-    // The full path of fileName (java.exe, javaw.exe) as the launcher's program search finds it;
-    // false when it is nowhere.
+    // The full path of fileName (java.exe, javaw.exe) as the launcher's program search finds it
+    // (never in the current directory); false when it is nowhere.
     virtual bool findProgram(const wchar_t* fileName, WideBuffer& path) = 0;
 
     // Starts the java.exe at javaPath as "java -version" and collects what it writes. False when
-    // it could not be started, or did not answer in time.
+    // it could not be started, or did not answer in time (it is then ended).
     virtual bool captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output) = 0;
 
     virtual bool fileExists(const wchar_t* path) = 0;

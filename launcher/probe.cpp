@@ -6,15 +6,19 @@
 // when java (and whatever it started) closes it. It is started detached: java.exe is a console
 // program, and no run needs a console for it. The probe child is not waited for: a JVM takes its
 // time to shut down after printing its version, and that time would be added to every start.
-#include "launcher/probe.h"
+#include <windows.h>
 
 #include <cstddef>
 
 #include "launcher/handle.h"
 #include "launcher/java_version.h"
+#include "launcher/win32_platform.h"
 #include "launcher/win32_process.h"
 
 namespace sorvane {
+
+// How long the probe waits for an answer, in all, before it counts as no runtime.
+static constexpr DWORD kProbeTimeoutMs = 15000;
 
 static bool createProbePipe(UniqueHandle& readEnd, UniqueHandle& writeEnd)
 {
@@ -126,10 +130,11 @@ static bool readUntilAnswered(HANDLE readEnd, ByteBuffer& output, ULONGLONG dead
     return true;
 }
 
-bool CaptureJavaVersionOutput(const wchar_t* javaPath, ByteBuffer& output, DWORD timeoutMs)
+// Collects what java writes until the version is complete, 64 KiB have come, or the output ends.
+bool Win32Platform::captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output)
 {
     output.clear();
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    ULONGLONG deadline = GetTickCount64() + kProbeTimeoutMs;
     UniqueHandle readEnd;
     UniqueHandle writeEnd;
     if (!createProbePipe(readEnd, writeEnd))
@@ -155,13 +160,11 @@ bool CaptureJavaVersionOutput(const wchar_t* javaPath, ByteBuffer& output, DWORD
     // Started by its full path, while the child still sees the command line "java -version".
     // Detached, java.exe (a console program) gets no console: a launcher started from the desktop
     // has none to share, and a console of its own would start a console host on every run.
-    PROCESS_INFORMATION process = {};
     DWORD error = 0;
-    if (!StartProcess(javaPath, L"java -version", true, DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT,
-                      startup.StartupInfo, process, error))
+    UniqueHandle probe = StartProcess(javaPath, L"java -version", true, DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT,
+                                      startup.StartupInfo, error);
+    if (!probe)
         return false;
-    UniqueHandle probe(process.hProcess);
-    CloseHandle(process.hThread);
     writeEnd.reset();
 
     if (!readUntilAnswered(readEnd.get(), output, deadline)) {

@@ -1,5 +1,10 @@
-#include "launcher/program_search.h"
-
+// Where java.exe and javaw.exe are looked for: the install directory (launcher.exe's own), the
+// system directory, the 16-bit system directory, the Windows directory, then each PATH entry.
+// That is CreateProcessW's order with the current directory left out, as with
+// NoDefaultCurrentDirectoryInExePath, so that a java.exe planted in whatever directory the
+// launcher was started from is never run. For the same reason a PATH entry that is not fully
+// qualified (".", "tools\bin", "C:tools", "\tools") is skipped: it names the current directory or
+// a place relative to it.
 #include <windows.h>
 
 #include <cstddef>
@@ -7,6 +12,7 @@
 #include "launcher/search_path.h"
 #include "launcher/win32_environment.h"
 #include "launcher/win32_files.h"
+#include "launcher/win32_platform.h"
 
 namespace sorvane {
 
@@ -34,9 +40,9 @@ static bool isFileInSystemDirectory(const WideBuffer& base, const wchar_t* suffi
     return isFileIn(directory.c_str(), directory.size(), fileName, path);
 }
 
-bool FindProgram(const wchar_t* installDirectory, const wchar_t* fileName, WideBuffer& path)
+bool Win32Platform::findProgram(const wchar_t* fileName, WideBuffer& path)
 {
-    if (isFileIn(installDirectory, WideBuffer::length(installDirectory), fileName, path))
+    if (isFileIn(installDirectory_.c_str(), installDirectory_.size(), fileName, path))
         return true;
     WideBuffer windows = WindowsDirectory();
     if (isFileInSystemDirectory(SystemDirectory(), L"", fileName, path) ||

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "launcher/win32_buffer.h"
+#include "launcher/win32_platform.h"
 
 namespace sorvane {
 
@@ -34,7 +35,7 @@ static WideBuffer withoutLongPathPrefix(const WideBuffer& path)
 WideBuffer ModuleFilePath()
 {
     WideBuffer path;
-    FillBuffer(path, [](const void*, wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
+    FillBuffer(path, [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
     // A launcher started through a \\?\ path reports it that way; the child's command line and
     // the updater want the ordinary form.
     return withoutLongPathPrefix(path);
@@ -43,14 +44,14 @@ WideBuffer ModuleFilePath()
 WideBuffer SystemDirectory()
 {
     WideBuffer directory;
-    FillBuffer(directory, [](const void*, wchar_t* buffer, DWORD size) -> DWORD { return GetSystemDirectoryW(buffer, size); });
+    FillBuffer(directory, [](wchar_t* buffer, DWORD size) -> DWORD { return GetSystemDirectoryW(buffer, size); });
     return directory;
 }
 
 WideBuffer WindowsDirectory()
 {
     WideBuffer directory;
-    FillBuffer(directory, [](const void*, wchar_t* buffer, DWORD size) -> DWORD { return GetWindowsDirectoryW(buffer, size); });
+    FillBuffer(directory, [](wchar_t* buffer, DWORD size) -> DWORD { return GetWindowsDirectoryW(buffer, size); });
     return directory;
 }
 
@@ -64,12 +65,7 @@ WideBuffer FileSystemPath(const wchar_t* path)
         return result;
     }
     WideBuffer full;
-    FillBuffer(
-        full,
-        [](const void* path, wchar_t* buffer, DWORD size) {
-            return GetFullPathNameW(static_cast<const wchar_t*>(path), size, buffer, nullptr);
-        },
-        path);
+    FillBuffer(full, [path](wchar_t* buffer, DWORD size) { return GetFullPathNameW(path, size, buffer, nullptr); });
     const wchar_t* text = full.c_str();
     if (full.size() >= 3 && text[1] == L':' && text[2] == L'\\') {
         result.append(L"\\\\?\\");
@@ -83,21 +79,22 @@ WideBuffer FileSystemPath(const wchar_t* path)
     return result;
 }
 
-bool PathExists(const wchar_t* path)
+bool Win32Platform::fileExists(const wchar_t* path)
 {
     return GetFileAttributesW(FileSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool ShortPathName(const wchar_t* path, WideBuffer& shortForm)
+// GetShortPathNameW fails where there is no such path or no access to it (as under
+// C:\Program Files\WindowsApps); a path with no 8.3 name comes back unchanged.
+bool Win32Platform::shortPath(const wchar_t* path, WideBuffer& shortForm)
 {
     shortForm.clear();
     // Past MAX_PATH only the \\?\ form is accepted, and the answer comes back in it too.
     WideBuffer longForm = FileSystemPath(path);
+    const wchar_t* longPath = longForm.c_str();
     WideBuffer result;
-    auto getShortPathName = [](const void* longPath, wchar_t* buffer, DWORD size) {
-        return GetShortPathNameW(static_cast<const wchar_t*>(longPath), buffer, size);
-    };
-    if (longForm.failed() || !FillBuffer(result, getShortPathName, longForm.c_str()))
+    if (longForm.failed() ||
+        !FillBuffer(result, [longPath](wchar_t* buffer, DWORD size) { return GetShortPathNameW(longPath, buffer, size); }))
         return false;
     if (hasLongPathPrefix(longForm.c_str()) && !hasLongPathPrefix(path))
         shortForm = withoutLongPathPrefix(result);

@@ -1,5 +1,5 @@
-// Paths and files: the launcher's own path, the system's directories, the \\?\ form, existence
-// and short names.
+// Paths and files: the launcher's own path, the system's directories and the \\?\ form. The
+// platform's existence test and short names are defined beside them, in win32_files.cpp.
 #pragma once
 
 #include "launcher/buffer.h"
@@ -16,11 +16,5 @@ WideBuffer WindowsDirectory();
 // The path in a form the file-system calls accept past MAX_PATH: a fully qualified long path
 // gets the \\?\ prefix (\\?\UNC\ for a share); anything short or relative is left as it is.
 WideBuffer FileSystemPath(const wchar_t* path);
-
-bool PathExists(const wchar_t* path);
-
-// GetShortPathNameW of an existing path, any length; false when it fails (no such path, or no
-// access, as under C:\Program Files\WindowsApps). A path with no 8.3 name comes back unchanged.
-bool ShortPathName(const wchar_t* path, WideBuffer& shortForm);
 
 }  // namespace sorvane

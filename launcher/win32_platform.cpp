@@ -6,11 +6,7 @@
 
 #include "launcher/install_layout.h"
 #include "launcher/log/launcher_log.h"
-#include "launcher/probe.h"
-#include "launcher/program_search.h"
-#include "launcher/win32_environment.h"
 #include "launcher/win32_files.h"
-#include "launcher/win32_process.h"
 
 namespace sorvane {
 
@@ -58,41 +54,6 @@ void Win32Platform::log(const char* message)
 void Win32Platform::echo(const wchar_t* line)
 {
     echoLine(line);
-}
-
-bool Win32Platform::findProgram(const wchar_t* fileName, WideBuffer& path)
-{
-    return FindProgram(installDirectory_.c_str(), fileName, path);
-}
-
-bool Win32Platform::captureProbeOutput(const wchar_t* javaPath, ByteBuffer& output)
-{
-    return CaptureJavaVersionOutput(javaPath, output);
-}
-
-bool Win32Platform::fileExists(const wchar_t* path)
-{
-    return PathExists(path);
-}
-
-bool Win32Platform::readableByJava(const wchar_t* text)
-{
-    return ConvertsToAnsiCodePage(text);
-}
-
-LookAlikeTest Win32Platform::lookAlikeTest()
-{
-    return IsLookAlike;
-}
-
-bool Win32Platform::shortPath(const wchar_t* path, WideBuffer& shortForm)
-{
-    return ShortPathName(path, shortForm);
-}
-
-bool Win32Platform::runChild(const wchar_t* program, const wchar_t* commandLine, unsigned long& error)
-{
-    return RunAndWait(program, commandLine, error);
 }
 
 // Deployment agents, services and scheduled tasks that run whether or not anyone is logged on

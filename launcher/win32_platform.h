@@ -1,4 +1,7 @@
-// The launch sequence's platform on Windows.
+// The launch sequence's platform on Windows. Each member is defined in the file of its concern:
+// findProgram in program_search.cpp, captureProbeOutput in probe.cpp, fileExists and shortPath in
+// win32_files.cpp, readableByJava and lookAlikeTest in win32_environment.cpp, runChild in
+// win32_process.cpp; the rest in win32_platform.cpp.
 #pragma once
 
 #include "launcher/buffer.h"

@@ -69,8 +69,8 @@ run() {
     echo "--- command line the Java child received"
     local child started=""
     for child in "$java/javaw-record.bin" "$install/jre/bin/javaw-record.bin"; do
-        # Fields are UTF-16 texts ending in U+0000; the sixth is the raw command line.
-        [ -f "$child" ] && started=1 && iconv -f UTF-16LE -t UTF-8 "$child" | tr '\0' '\n' | sed -n 6p
+        # Fields are UTF-16 texts ending in U+0000; the third is the raw command line.
+        [ -f "$child" ] && started=1 && iconv -f UTF-16LE -t UTF-8 "$child" | tr '\0' '\n' | sed -n 3p
     done
     [ -n "$started" ] || echo "(none: no Java child was started)"
     echo

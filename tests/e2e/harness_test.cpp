@@ -108,62 +108,6 @@ TEST(JavaStubFiles, UseTheStubsOwnFolderAndAppendEachRawCommandLine) {
     EXPECT_FALSE(exists(joinPath(cwd.path(), stub::kJavaRanFile)));
 }
 
-// ---- javaw.exe stub ----
-
-TEST(JavawStub, RecordsItsPathRawCommandLineAndArguments) {
-    ScratchDir scratch;
-    const std::wstring dir = joinPath(scratch.path(), L"Zażółć Ελληνικά");
-    placeJavawStub(dir);
-    const std::wstring exe = joinPath(dir, L"javaw.exe");
-    const std::wstring commandLine =
-        LR"("javaw.exe " -Djavax.net.ssl.trustStore="C:\Apps\Tool\security\cacerts" )"
-        LR"(-DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" )"
-        LR"("Zażółć Ελληνικά" "" tail\"q)";
-
-    const ProcessRun run = runProcess({.application = exe, .commandLine = commandLine});
-
-    const std::vector<JavawRun> runs = readStubActivity(dir).javawRuns;
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].modulePath, exe);
-    EXPECT_EQ(runs[0].commandLine, commandLine);
-    EXPECT_EQ(runs[0].argv, (std::vector<std::wstring>{
-                                L"javaw.exe ", LR"(-Djavax.net.ssl.trustStore=C:\Apps\Tool\security\cacerts)",
-                                LR"(-DSorvaneInstallPath=C:\Apps\Tool\)", L"-jar",
-                                LR"(C:\Apps\Tool\getdown-launcher-1.8.6.jar)", L"Zażółć Ελληνικά", L"", L"tail\"q"}));
-    EXPECT_EQ(runs[0].processId, run.processId);
-    EXPECT_EQ(runs[0].parentProcessId, GetCurrentProcessId());
-    EXPECT_TRUE(runs[0].finished);
-}
-
-TEST(JavawStub, WaitsExitsAsScriptedAndLeavesAKilledRunOpen) {
-    ScratchDir dir;
-    placeJavawStub(dir.path(), StubScript().sleep(300).exit(7));
-    const std::wstring exe = joinPath(dir.path(), L"javaw.exe");
-
-    const ProcessRun run = runProcess({.application = exe, .commandLine = L"javaw first"});
-    writeFile(joinPath(dir.path(), stub::kJavawScriptFile), StubScript().hang().text());
-    const ProcessRun killed = runProcess({.application = exe, .commandLine = L"javaw second", .timeoutMs = 700});
-
-    EXPECT_EQ(run.exitCode, 7u);
-    EXPECT_GE(run.elapsed, 300ms);
-    ASSERT_TRUE(killed.timedOut);
-    const std::vector<JavawRun> runs = readStubActivity(dir.path()).javawRuns;
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].argv, (std::vector<std::wstring>{L"javaw", L"first"}));
-    ASSERT_TRUE(runs[0].finished);
-    EXPECT_EQ(runs[0].exitCode, 7u);
-    // FILETIME counts 100 ns; both sides read the same system clock.
-    EXPECT_GE(runs[0].ended - runs[0].started, 300u * 10000u);
-    // On Windows the stub's GetSystemTimeAsFileTime advances only once a clock tick (15.625 ms by
-    // default) while the kernel stamps the creation time more finely, so the stub's reading may trail
-    // the creation time by up to one tick. Under Wine both come from one host clock.
-    constexpr std::uint64_t kClockTick = 156250;
-    EXPECT_LE(run.created, runs[0].started + kClockTick);
-    EXPECT_LE(runs[0].ended, run.exited);
-    EXPECT_EQ(runs[1].argv, (std::vector<std::wstring>{L"javaw", L"second"}));
-    EXPECT_FALSE(runs[1].finished);
-}
-
 // Windows gives a console child a console and a GUI child none; a stub built as the wrong kind would
 // let a launcher test pass or fail for the wrong reason.
 TEST(StubBuild, SubsystemsMatchTheProgramsTheyStandFor) {
@@ -179,115 +123,6 @@ TEST(StubBuild, SubsystemsMatchTheProgramsTheyStandFor) {
         ASSERT_LT(static_cast<std::size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS64), image.size());
         const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
         EXPECT_EQ(nt->OptionalHeader.Subsystem, subsystem) << narrow(path);
-    }
-}
-
-// ---- the sandbox ----
-
-struct LayoutCase {
-    const char* name;
-    SandboxOptions options;
-    std::vector<std::wstring> present;  // relative to the sandbox root
-    std::vector<std::wstring> absent;
-};
-
-void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
-
-class SandboxLayout : public ::testing::TestWithParam<LayoutCase> {};
-
-TEST_P(SandboxLayout, HoldsWhatWasAskedForAndNothingElse) {
-    const LayoutCase& c = GetParam();
-    std::wstring root;
-    {
-        Sandbox sandbox(c.options);
-        root = sandbox.root();
-        for (const std::wstring& file : c.present) EXPECT_TRUE(exists(joinPath(root, file))) << narrow(file);
-        for (const std::wstring& file : c.absent) EXPECT_FALSE(exists(joinPath(root, file))) << narrow(file);
-        EXPECT_EQ(readFile(sandbox.launcherPath())->size(), readFile(builtLauncherPath())->size());
-        EXPECT_TRUE(isDirectory(sandbox.profileDir()));
-        EXPECT_FALSE(exists(sandbox.logDir()));
-        for (const auto& [where, setup] : c.options.stubs) {
-            EXPECT_EQ(readFile(joinPath(sandbox.dir(where), stub::kJavaScriptFile)).value_or(""), setup.javaScript)
-                << toString(where);
-            EXPECT_EQ(readFile(joinPath(sandbox.dir(where), stub::kJavawScriptFile)).value_or(""), setup.javawScript)
-                << toString(where);
-        }
-    }
-    if (!environmentVariable(L"SORVANE_KEEP_TEMP")) {
-        EXPECT_FALSE(exists(root)) << "not cleaned up";
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Options, SandboxLayout,
-    ::testing::Values(
-        LayoutCase{.name = "Bare",
-                   .options = {},
-                   .present = {L"Tool\\launcher.exe", L"Tool\\getdown-launcher-1.8.6.jar", L"java", L"cwd"},
-                   .absent = {L"Tool\\jre", L"Tool\\security", L"java\\java.exe", L"java\\javaw.exe", L"cwd\\java.exe",
-                              L"Tool\\java.exe"}},
-        LayoutCase{.name = "Everything",
-                   .options = {.installName = L"Zażółć Ελληνικά",
-                               .profileName = L"Ελληνικά user",
-                               .cacerts = true,
-                               .stubs = {{StubDir::Jre, {.javaw = true, .javawScript = "exit 3\n"}},
-                                         {StubDir::Java, {.java = true, .javaw = true, .javaScript = "exit 1\n"}},
-                                         {StubDir::Cwd, {.java = true, .javaScript = "exit 2\n"}},
-                                         {StubDir::Install, {.java = true}}}},
-                   .present = {L"Zażółć Ελληνικά\\launcher.exe", L"Zażółć Ελληνικά\\security\\cacerts",
-                               L"Zażółć Ελληνικά\\jre\\bin\\javaw.exe", L"Zażółć Ελληνικά\\java.exe",
-                               L"java\\java.exe", L"java\\javaw.exe", L"cwd\\java.exe", L"Ελληνικά user"},
-                   .absent = {L"Zażółć Ελληνικά\\jre\\bin\\java.exe", L"cwd\\javaw.exe", L"Zażółć Ελληνικά\\javaw.exe",
-                              L"Zażółć Ελληνικά\\java-stub.txt"}},
-        LayoutCase{.name = "NoJarOtherNames",
-                   .options = {.installName = L"Apps\\My Tool",
-                               .launcherName = L"Sorvane Launcher.exe",
-                               .javaDirName = L"Program Files\\Java\\bin",
-                               .jar = false},
-                   .present = {L"Apps\\My Tool\\Sorvane Launcher.exe", L"Program Files\\Java\\bin"},
-                   .absent = {L"Apps\\My Tool\\launcher.exe", L"Apps\\My Tool\\getdown-launcher-1.8.6.jar"}}));
-
-TEST(SandboxProfile, VeryLongNonAnsiProfileIsCreatedAndUsable) {
-    // Wine's host path, in UTF-8 bytes, must stay under Linux's 4096: mostly ASCII, then.
-    Sandbox sandbox({.profileName = nestedName(L"Zażółć-Ελλ-long-profile-", 3000)});
-
-    EXPECT_GT(sandbox.profileDir().size(), 3000u);
-    ASSERT_TRUE(isDirectory(sandbox.profileDir()));
-    const std::wstring log = joinPath(sandbox.logDir(), todayLogName());
-    writeFile(log, "x");
-    EXPECT_EQ(readFile(log), "x");
-    EXPECT_EQ(findVariable(sandbox.environmentFor({}), L"USERPROFILE"), sandbox.profileDir());
-}
-
-// Expected PATH: [java dir;]system32;windows, unless the run replaces it.
-TEST(SandboxEnvironment, IsTheHarnessEnvironmentWithTheRunsChanges) {
-    const RunOptions cases[] = {
-        {},
-        {.javaDirOnPath = false},
-        {.setUserProfile = false},
-        {.env = {{L"SORVANE_E2E_EXTRA", L"Zażółć"}, {L"Path", L"C:\\only"}, {L"TEMP", std::nullopt}}},
-    };
-    Sandbox sandbox;
-    wchar_t system[MAX_PATH], windows[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    const std::wstring systemPath = std::wstring(system) + L";" + windows;
-
-    for (const RunOptions& options : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << (&options - cases));
-        const std::vector<std::wstring> env = sandbox.environmentFor(options);
-        std::wstring path = options.javaDirOnPath ? sandbox.dir(StubDir::Java) + L";" + systemPath : systemPath;
-        for (const auto& [name, value] : options.env) {
-            EXPECT_EQ(findVariable(env, name), value) << narrow(name);
-            if (iequals(name, L"PATH")) path = *value;
-        }
-        EXPECT_EQ(findVariable(env, L"PATH"), path);
-        EXPECT_EQ(findVariable(env, L"USERPROFILE"),
-                  options.setUserProfile ? std::optional(sandbox.profileDir()) : std::nullopt);
-        EXPECT_EQ(findVariable(env, L"SystemRoot"), environmentVariable(L"SystemRoot"));
-        for (const wchar_t* name : {L"PATH=", L"USERPROFILE="})
-            EXPECT_LE(std::ranges::count_if(env, [&](const std::wstring& e) { return istartsWith(e, name); }), 1)
-                << narrow(name) << " set twice";
     }
 }
 
@@ -322,16 +157,6 @@ TEST(SandboxRun, PressesOkOnTheProgramsMessageBoxesAndReportsThem) {
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_EQ(r.boxes[0].caption, L"Running java version:");
     EXPECT_EQ(r.boxes[0].text, L"Zażółć gęślą jaźń. Ελληνικά.");
-}
-
-// A window station of our own is not interactive, as a service's is not: the box tests skip there.
-TEST(MessageBoxHelper, TellsAWindowStationWithoutADesktop) {
-    const HWINSTA station = CreateWindowStationW(L"SorvaneHarnessNoDesktop", 0, WINSTA_READATTRIBUTES, nullptr);
-    ASSERT_NE(station, nullptr) << "CreateWindowStationW failed, error " << GetLastError();
-    const std::optional<std::string> why = whyNoInteractiveDesktop(station);
-    CloseWindowStation(station);
-    ASSERT_TRUE(why.has_value());
-    EXPECT_NE(why->find("no interactive desktop"), std::string::npos) << *why;
 }
 
 // A program that hangs is killed and fails the test; stubs that one leaves running are reported and killed.
@@ -404,16 +229,6 @@ TEST(LogSplit, SplitsAtCarriageReturnsAndChecksTheShape) {
                 << testing::PrintToString(want.raw);
         }
     }
-}
-
-// ---- the real launcher, once ----
-
-class LauncherSmoke : public LauncherTest {};
-
-TEST_F(LauncherSmoke, EndsWithinTheTimeOutWithoutArguments) {
-    if (!exists(builtLauncherPath())) GTEST_SKIP() << "launcher.exe is not built";
-    const LaunchResult r = layOut().run({.timeoutMs = 30000});
-    EXPECT_FALSE(r.timedOut);
 }
 
 }  // namespace

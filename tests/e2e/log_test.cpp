@@ -17,11 +17,17 @@ const char kStart[] = "Starting Sorvane Launcher...";
 
 class LauncherLog : public LauncherTest {};
 
+// Without an argument to forward nothing but the start is done.
 TEST_F(LauncherLog, StartRecordIsFiftyTwoBytesInTodaysFile)
 {
-    Sandbox& s = layOut({});
+    Sandbox& s = layOut({.cacerts = true,
+                         .stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}},
+                                   {StubDir::Jre, {.javaw = true}}}});
     LaunchResult r = s.run({.args = L""});
     EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_FALSE(r.probeRan());
+    EXPECT_TRUE(r.allJavawRuns().empty());
+    EXPECT_TRUE(r.boxes.empty());
     ASSERT_EQ(r.logFiles.size(), 1u);
     EXPECT_EQ(r.logFiles[0].name, todayLogName());
     ASSERT_EQ(r.log.size(), 52u);

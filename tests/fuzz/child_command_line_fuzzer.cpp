@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ForwardedArgument argument;
     argument.text = WideFromBytes(data + 1, size - 1);
     WideBuffer line = ChildCommandLine(runtime, java, trustStore, argument, isLookAlike);
-    if (line.failed())   // too long to start
+    if (line.size() > kMaxCommandLineLength)   // too long to start
         return 0;
 
     WideBuffer fields[6];

@@ -131,40 +131,64 @@ TEST(LaunchSequence, WithoutAnArgumentOnlyTheStartIsRecorded)
     }
 }
 
-struct ChoiceCase {
+// What java -version says, as the sequence reads it: the version text it logs and the runtime it
+// chooses (the machine's from 1.7 on, compared as a number).
+struct VersionCase {
     const char* name;
-    std::optional<std::string> probeOutput;
-    const char* statusRecord;
+    std::optional<std::string> probeOutput;   // nullopt: no java could be started
+    std::string version;                      // after "System java version: "
     bool system;
 };
 
-class RuntimeChoice : public ::testing::TestWithParam<ChoiceCase> {};
+class RuntimeChoice : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(RuntimeChoice, FollowsTheVersionFound)
 {
-    const ChoiceCase& c = GetParam();
+    const VersionCase& c = GetParam();
     FakePlatform p;
     p.probeOutput = c.probeOutput;
     p.existing = {kLocalJava};
     p.programs[L"javaw.exe"] = L"C:\\Other\\javaw.exe";
     EXPECT_EQ(RunLauncher(p), kExitChildEnded);
     ASSERT_GE(p.records.size(), 3u);
-    EXPECT_EQ(p.records[1], c.statusRecord);
+    EXPECT_EQ(p.records[1], "System java version: " + c.version);
     EXPECT_EQ(p.records[2], c.system ? kSystem : kBundled);
     // Without a javaw.exe beside the java.exe that answered, it is searched for by name.
     EXPECT_EQ(*p.childProgram, c.system ? L"C:\\Other\\javaw.exe" : kLocalJava);
     EXPECT_EQ(p.childLine->rfind(c.system ? L"\"javaw.exe \" " : L"\"" + kLocalJava + L"\" ", 0), 0u);
 }
 
-const ChoiceCase kChoices[] = {
-    {"Java7IsUsed", "java version \"1.7.0_80\"", "System java version: 1.7.0_80", true},
-    {"Java6IsNot", "java version \"1.6.0_45\"", "System java version: 1.6.0_45", false},
-    {"EmptyVersionIsNot", "java version \"\"", "System java version: ", false},
-    {"OneQuoteIsNoRuntime", "java version \"1.8", "System java version: JRE not found", false},
-    {"NoJavaAtAll", std::nullopt, "System java version: JRE not found", false},
+const std::string kNone = "JRE not found";
+const VersionCase kVersions[] = {
+    {"Java8", "java version \"1.8.0_281\"\r\nJava(TM) SE Runtime Environment (build 1.8.0_281-b09)\r\n", "1.8.0_281", true},
+    {"Java7", "java version \"1.7.0_80\"\n", "1.7.0_80", true},
+    {"Java6", "java version \"1.6.0_45\"\n", "1.6.0_45", false},
+    {"Java9", "java version \"9\"\n", "9", true},
+    {"Java11", "java version \"11.0.2\" 2019-01-15 LTS\n", "11.0.2", true},
+    {"Java17", "java version \"17\" 2021-09-14 LTS\n", "17", true},
+    {"EarlyAccess17", "openjdk version \"17-ea\" 2021-09-14\n", "17-ea", true},
+    {"OpenJdk17",
+     "openjdk version \"17.0.15\" 2025-04-15\nOpenJDK Runtime Environment (build 17.0.15+6-Debian-1deb12u1)\n"
+     "OpenJDK 64-Bit Server VM (build 17.0.15+6-Debian-1deb12u1, mixed mode, sharing)\n",
+     "17.0.15", true},
+    {"EmptyQuotedVersion", "java version \"\"\n", "", false},
+    {"VersionLongerThan99", "java version \"" + std::string(150, '7') + "\"", std::string(99, '7'), true},
+    {"PickedUpLineWithQuotes",
+     "Picked up JAVA_TOOL_OPTIONS: -Dfile.encoding=\"UTF-8\" -Dx=\"a b\"\njava version \"1.8.0_281\"\n", "1.8.0_281", true},
+    {"PickedUpOptionsLine", "Picked up _JAVA_OPTIONS: -Xmx512m\nopenjdk version \"11.0.2\"\n", "11.0.2", true},
+    {"QuotedTextWithoutPhrase", "jdk \"1.8.0\"\n", "1.8.0", true},
+    {"OnlyPhraseLetters", "version \"1.8\"", "1.8", true},
+    {"PhraseLettersOnlyAroundQuotes", "rev \"seen\"", kNone, false},
+    {"OneQuote", "java version \"1.8.0_281\n", kNone, false},
+    {"NoQuote", "java version 1.8.0_281\n", kNone, false},
+    {"Nothing", "", kNone, false},
+    {"NotJava", "'java' is not recognized as an internal or external command\r\n", kNone, false},
+    {"ZeroByteEndsTheText", std::string("java version \"1.8", 17) + std::string(1, '\0') + "\"\n", kNone, false},
+    {"ZeroByteAfterVersion", std::string("java version \"1.8.0\"\0junk\"", 26), "1.8.0", true},
+    {"NoJavaAtAll", std::nullopt, kNone, false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Versions, RuntimeChoice, ::testing::ValuesIn(kChoices),
+INSTANTIATE_TEST_SUITE_P(RealOutputs, RuntimeChoice, ::testing::ValuesIn(kVersions),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LaunchSequence, NoRuntimeAnywhereRecordsTheFailureThenShowsTheBox)
@@ -202,14 +226,44 @@ TEST(LaunchSequence, ChildThatCannotStartIsReportedWithItsErrorCode)
     EXPECT_EQ(nowhere.records[nowhere.records.size() - 2], "Failed to start Java, error 2");
 }
 
-TEST(LaunchSequence, OverlongCommandLineIsNeverStarted)
+TEST(LaunchSequence, LongestCommandLineCreateProcessTakesIsStartedAndOneMoreIsNot)
 {
-    FakePlatform p;
-    p.probeOutput = "java version \"1.8.0_281\"";
-    p.line = L"launcher.exe " + std::wstring(40000, L'x');
-    EXPECT_EQ(RunLauncher(p), kExitChildNotStarted);
-    EXPECT_EQ(p.records.back(), "Command line too long");
-    EXPECT_FALSE(p.childLine);
+    FakePlatform measure;
+    measure.probeOutput = "java version \"1.8.0_281\"";
+    measure.existing = {kSystemJavaw};
+    measure.line = L"launcher.exe x";
+    RunLauncher(measure);
+    const size_t fits = kMaxCommandLineLength - (measure.childLine->size() - 1);
+    for (size_t length : {fits, fits + 1}) {
+        FakePlatform p;
+        p.probeOutput = measure.probeOutput;
+        p.existing = measure.existing;
+        p.line = L"launcher.exe " + std::wstring(length, L'x');
+        if (length == fits) {
+            EXPECT_EQ(RunLauncher(p), kExitChildEnded);
+            EXPECT_EQ(p.childLine->size(), kMaxCommandLineLength);
+        } else {
+            EXPECT_EQ(RunLauncher(p), kExitChildNotStarted);
+            EXPECT_EQ(p.records.back(), "Command line too long");
+            EXPECT_FALSE(p.childLine);
+        }
+    }
+}
+
+// GetModuleFileNameW failed: no layout may be taken relative to the current directory.
+TEST(LaunchSequence, InstallDirectoryThatIsNotFullyQualifiedIsRefused)
+{
+    for (const wchar_t* directory : {L"", L"Tool\\"}) {
+        FakePlatform p;
+        p.installDir = directory;
+        p.probeOutput = "java version \"1.8.0_281\"";
+        p.existing = {L"jre\\bin\\javaw.exe", L"Tool\\jre\\bin\\javaw.exe", kSystemJavaw};
+        EXPECT_EQ(RunLauncher(p), kExitChildNotStarted);
+        EXPECT_EQ(p.records, (std::vector<std::string>{kStart, "Install directory not found"}));
+        EXPECT_EQ(p.probes, 0);
+        EXPECT_FALSE(p.childLine);
+        EXPECT_FALSE(p.boxText);
+    }
 }
 
 TEST(LaunchSequence, OnlyTheFirstArgumentIsForwarded)
@@ -221,15 +275,6 @@ TEST(LaunchSequence, OnlyTheFirstArgumentIsForwarded)
     RunLauncher(p);
     ASSERT_TRUE(p.childLine);
     EXPECT_EQ(p.childLine->substr(p.childLine->size() - 12), L" \"first one\"");
-}
-
-TEST(LaunchSequence, VersionRecordCarriesTheWholeVersionText)
-{
-    FakePlatform p;
-    std::string longVersion = "1.8.0_" + std::string(93, '9');   // 99 characters
-    p.probeOutput = "java version \"" + longVersion + "\"";
-    RunLauncher(p);
-    EXPECT_EQ(p.records[1], "System java version: " + longVersion);
 }
 
 // What a Java runtime is handed for a path: a Java launcher reads its command line in the ANSI

@@ -63,18 +63,6 @@ std::wstring javaStubPath() { return besideTests(L"java.exe"); }
 std::wstring javawStubPath() { return besideTests(L"javaw.exe"); }
 std::wstring showBoxPath() { return besideTests(L"show_box.exe"); }
 
-std::wstring javaReadablePath(const std::wstring& path) {
-    BOOL usedDefault = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), static_cast<int>(path.size()), nullptr, 0, nullptr,
-                        &usedDefault);
-    if (!usedDefault) return path;
-    std::wstring shortForm(path.size() + 1, L'\0');
-    const DWORD n = GetShortPathNameW(path.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
-    if (n == 0 || n >= shortForm.size()) return path;
-    shortForm.resize(n);
-    return shortForm;
-}
-
 // ---- StubScript ----
 
 StubScript& StubScript::out(std::string_view bytes) {
@@ -138,9 +126,6 @@ std::vector<JavawRun> parseJavawRecords(std::string_view bytes) {
         if (marker == stub::kRunMarker) {
             JavawRun run;
             run.processId = static_cast<DWORD>(toNumber(next()));
-            run.parentProcessId = static_cast<DWORD>(toNumber(next()));
-            run.started = toNumber(next());
-            run.modulePath = next();
             run.commandLine = next();
             const std::uint64_t argc = toNumber(next());
             for (std::uint64_t a = 0; a < argc; ++a) run.argv.push_back(next());
@@ -227,20 +212,6 @@ std::wstring todayLogName() {
 
 // ---- LaunchResult ----
 
-const char* toString(StubDir dir) {
-    switch (dir) {
-        case StubDir::Install:
-            return "install";
-        case StubDir::Jre:
-            return "jre";
-        case StubDir::Java:
-            return "java";
-        case StubDir::Cwd:
-            return "cwd";
-    }
-    return "?";
-}
-
 bool LaunchResult::probeRan() const { return !allProbes().empty(); }
 
 std::vector<std::wstring> LaunchResult::allProbes() const {
@@ -305,7 +276,7 @@ Sandbox::~Sandbox() = default;
 
 std::wstring Sandbox::logDir() const { return joinPath(profileDir_, L".sorvane\\logs\\launcher"); }
 
-std::wstring Sandbox::launcherPath() const { return joinPath(installDir_, options_.launcherName); }
+std::wstring Sandbox::launcherPath() const { return joinPath(installDir_, L"launcher.exe"); }
 
 std::wstring Sandbox::dir(StubDir dir) const {
     switch (dir) {
@@ -338,16 +309,6 @@ void Sandbox::setStubs(StubDir where, const StubSetup& setup) {
     }
 }
 
-void Sandbox::setJavaScript(StubDir where, const std::string& script) {
-    const std::wstring path = joinPath(dir(where), stub::kJavaScriptFile);
-    script.empty() ? removeFile(path) : writeFile(path, script);
-}
-
-void Sandbox::setJavawScript(StubDir where, const std::string& script) {
-    const std::wstring path = joinPath(dir(where), stub::kJavawScriptFile);
-    script.empty() ? removeFile(path) : writeFile(path, script);
-}
-
 std::wstring Sandbox::commandLineFor(const RunOptions& options) const {
     if (options.commandLine) return *options.commandLine;
     std::wstring line = L"\"" + options.program.value_or(launcherPath()) + L"\"";
@@ -357,7 +318,7 @@ std::wstring Sandbox::commandLineFor(const RunOptions& options) const {
 
 std::vector<std::wstring> Sandbox::environmentFor(const RunOptions& options) const {
     std::vector<std::wstring> env = currentEnvironment();
-    setVariable(env, L"USERPROFILE", options.setUserProfile ? std::optional(profileDir_) : std::nullopt);
+    setVariable(env, L"USERPROFILE", profileDir_);
 
     wchar_t system[MAX_PATH];
     wchar_t windows[MAX_PATH];
@@ -382,7 +343,9 @@ LaunchResult Sandbox::run(const RunOptions& options) {
     process.env = environmentFor(options);
     process.currentDirectory = options.currentDirectory.value_or(dir(StubDir::Cwd));
     process.timeoutMs = options.timeoutMs;
-    process.creationFlags = options.detached ? DETACHED_PROCESS : 0;
+    // As the desktop shell starts it: with no console of its own. Started by a console program (a
+    // test), it would share that console with its console children.
+    process.creationFlags = DETACHED_PROCESS;
     process.outputEndWaitMs = options.outputEndWaitMs;
     process.desktop = options.desktop;
     process.whileWaiting = [&](DWORD pid) {
@@ -405,7 +368,6 @@ LaunchResult Sandbox::run(const RunOptions& options) {
     result.exitCode = run.exitCode;
     result.timedOut = run.timedOut;
     result.elapsed = run.elapsed;
-    result.started = run.created;
     result.ended = run.exited;
     result.out = run.out;
     result.outputEnded = run.outputEnded;

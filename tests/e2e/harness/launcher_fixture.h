@@ -44,10 +44,6 @@ std::wstring javaStubPath();
 std::wstring javawStubPath();
 std::wstring showBoxPath();
 
-// The form in which the launcher hands a path to Java: the path itself when the ANSI code page
-// can write it, else its short (8.3) form, when there is one.
-std::wstring javaReadablePath(const std::wstring& path);
-
 // Composes a stub script (see stub_protocol.h); bytes are taken as they are, zero bytes included.
 class StubScript {
 public:
@@ -72,9 +68,6 @@ void placeJavawStub(const std::wstring& dir, const std::string& script = {});
 // ---- what stubs leave behind ----
 struct JavawRun {
     DWORD processId = 0;
-    DWORD parentProcessId = 0;
-    std::uint64_t started = 0;  // FILETIME
-    std::wstring modulePath;
     std::wstring commandLine;        // GetCommandLineW(), raw
     std::vector<std::wstring> argv;  // CommandLineToArgvW of it
     // What a real Java makes of it: GetCommandLineA ('?' for what the ANSI code page lacks), and
@@ -84,7 +77,7 @@ struct JavawRun {
         std::optional<bool> jar, trustStore, installPath, argument;
     } javaOpens;
     bool finished = false;           // false: killed, or still running
-    std::uint64_t ended = 0;
+    std::uint64_t ended = 0;         // FILETIME
     DWORD exitCode = 0;
 };
 // Throws on a malformed file.
@@ -132,7 +125,6 @@ enum class StubDir {
     Cwd,      // the launcher's current directory in a run (by default)
 };
 inline constexpr std::array kAllStubDirs{StubDir::Install, StubDir::Jre, StubDir::Java, StubDir::Cwd};
-const char* toString(StubDir dir);
 
 struct StubSetup {
     bool java = false;
@@ -144,7 +136,6 @@ struct StubSetup {
 struct SandboxOptions {
     std::wstring installName = L"Tool";     // any characters a folder name may hold
     std::wstring profileName = L"profile";  // may hold '\' to nest; see nestedName() for long ones
-    std::wstring launcherName = L"launcher.exe";
     std::wstring javaDirName = L"java";  // the "system Java" folder, beside the install
     bool jar = true;
     bool cacerts = false;
@@ -156,15 +147,11 @@ struct RunOptions {
     std::optional<std::wstring> commandLine;  // the whole command line instead
     std::optional<std::wstring> program;      // another program instead of the install's launcher
     bool javaDirOnPath = true;
-    bool setUserProfile = true;                                             // false removes USERPROFILE
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env;  // applied last; nullopt removes
     std::optional<std::wstring> currentDirectory;                           // default: dir(StubDir::Cwd)
     DWORD timeoutMs = 60000;    // a time-out kills the launcher and fails the test
     bool dismissBoxes = true;   // press OK on every message box the launcher shows, recording it
     DWORD straysGraceMs = 500;  // how long stubs may take to end after the launcher did
-    // As the desktop shell starts it: with no console of its own (DETACHED_PROCESS). A launcher
-    // started by a console program (a test) would share that console with its console children.
-    bool detached = true;
     DWORD outputEndWaitMs = 0;          // see LaunchResult::outputEnded
     std::function<void()> whileRunning;  // called about every 10 ms while the launcher runs
     // Another window station's desktop to run on (see NonInteractiveStation); boxes shown there
@@ -186,8 +173,7 @@ struct LaunchResult {
     DWORD exitCode = 0;
     bool timedOut = false;
     std::chrono::milliseconds elapsed{};
-    std::uint64_t started = 0;  // FILETIME of the launcher's creation and exit (GetProcessTimes)
-    std::uint64_t ended = 0;
+    std::uint64_t ended = 0;  // FILETIME of the launcher's exit (GetProcessTimes)
     std::string out;  // what the launcher wrote to its stdout
     // Since the start, when its stdout pipe ended (every copy of the write end closed); nullopt
     // when it was still open outputEndWaitMs after the launcher ended.
@@ -223,8 +209,6 @@ public:
 
     // Replaces the stubs and scripts in dir (removing those not asked for).
     void setStubs(StubDir dir, const StubSetup& setup);
-    void setJavaScript(StubDir dir, const std::string& script);
-    void setJavawScript(StubDir dir, const std::string& script);
 
     std::wstring commandLineFor(const RunOptions& options) const;
     std::vector<std::wstring> environmentFor(const RunOptions& options) const;

@@ -214,13 +214,12 @@ ProcessRun runProcess(const ProcessOptions& how) {
     GetExitCodeProcess(process.get(), &run.exitCode);
     FILETIME created{}, exited{}, kernel{}, user{};
     if (GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) {
-        run.created = toUint64(created);
         run.exited = toUint64(exited);
     }
     return run;
 }
 
-std::vector<ProcessEntry> listProcesses() {
+static std::vector<ProcessEntry> listProcesses() {
     std::vector<ProcessEntry> processes;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) throwLastError("CreateToolhelp32Snapshot");
@@ -229,8 +228,6 @@ std::vector<ProcessEntry> listProcesses() {
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         ProcessEntry p;
         p.processId = entry.th32ProcessID;
-        p.parentProcessId = entry.th32ParentProcessID;
-        p.exeName = entry.szExeFile;
         UniqueHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
         if (handle) p.imagePath = imagePathOf(handle.get());
         processes.push_back(std::move(p));
@@ -238,23 +235,11 @@ std::vector<ProcessEntry> listProcesses() {
     return processes;
 }
 
-std::vector<ProcessEntry> processesNamed(std::wstring_view exeName) {
-    std::vector<ProcessEntry> found = listProcesses();
-    std::erase_if(found, [&](const ProcessEntry& p) { return !iequals(p.exeName, exeName); });
-    return found;
-}
-
 std::vector<ProcessEntry> processesUnder(std::wstring_view dir) {
     std::wstring prefix = plainPath(dir);
     if (!prefix.empty() && prefix.back() != L'\\') prefix.push_back(L'\\');
     std::vector<ProcessEntry> found = listProcesses();
     std::erase_if(found, [&](const ProcessEntry& p) { return !istartsWith(p.imagePath, prefix); });
-    return found;
-}
-
-std::vector<ProcessEntry> processesUnder(std::wstring_view dir, std::wstring_view exeName) {
-    std::vector<ProcessEntry> found = processesUnder(dir);
-    std::erase_if(found, [&](const ProcessEntry& p) { return !iequals(p.exeName, exeName); });
     return found;
 }
 
@@ -284,12 +269,6 @@ void killProcesses(const std::vector<ProcessEntry>& processes, DWORD waitMs) {
         const ULONGLONG now = GetTickCount64();
         WaitForSingleObject(handle.get(), now < deadline ? static_cast<DWORD>(deadline - now) : 0);
     }
-}
-
-std::uint64_t fileTimeNow() {
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    return toUint64(ft);
 }
 
 }  // namespace sorvane::e2e

@@ -55,8 +55,7 @@ struct ProcessRun {
     DWORD exitCode = 0;
     bool timedOut = false;  // then it was killed with kKilledExitCode
     std::chrono::milliseconds elapsed{};
-    std::uint64_t created = 0;  // FILETIME of creation and exit, from GetProcessTimes
-    std::uint64_t exited = 0;
+    std::uint64_t exited = 0;  // FILETIME, from GetProcessTimes
     std::string out;
     std::string err;
     std::vector<OutputChunk> outChunks;  // reads as they arrived; a pause in the writer splits chunks
@@ -75,21 +74,14 @@ PROCESS_INFORMATION startProcess(const ProcessOptions& how, STARTUPINFOW& startu
 // ---- processes by image ----
 struct ProcessEntry {
     DWORD processId = 0;
-    DWORD parentProcessId = 0;
-    std::wstring exeName;    // as the snapshot reports it, e.g. "java.exe"
     std::wstring imagePath;  // full path, without \\?\; empty when the process could not be opened
 };
 
-std::vector<ProcessEntry> listProcesses();
-std::vector<ProcessEntry> processesNamed(std::wstring_view exeName);  // case-insensitive
 // Processes whose image lies inside dir; ctest runs tests in parallel, so filter by one's own folder.
 std::vector<ProcessEntry> processesUnder(std::wstring_view dir);
-std::vector<ProcessEntry> processesUnder(std::wstring_view dir, std::wstring_view exeName);
 // Waits up to graceMs for the processes to end by themselves; returns those still alive.
 std::vector<ProcessEntry> stillRunning(const std::vector<ProcessEntry>& processes, DWORD graceMs);
 // Kills them and waits (up to waitMs) until they are gone.
 void killProcesses(const std::vector<ProcessEntry>& processes, DWORD waitMs = 5000);
-
-std::uint64_t fileTimeNow();
 
 }  // namespace sorvane::e2e

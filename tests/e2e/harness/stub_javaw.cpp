@@ -1,8 +1,7 @@
-// Stand-in for javaw.exe: records how it was started and when it ran, then plays its script.
+// Stand-in for javaw.exe: records how it was started and when it ended, then plays its script.
 #include "tests/e2e/harness/stub_protocol.h"
 
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <cstdint>
 #include <string>
@@ -17,23 +16,6 @@ std::uint64_t now() {
     FILETIME ft;
     GetSystemTimeAsFileTime(&ft);
     return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
-DWORD parentProcessId() {
-    const DWORD self = GetCurrentProcessId();
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    DWORD parent = 0;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ProcessID == self) {
-            parent = entry.th32ParentProcessID;
-            break;
-        }
-    }
-    CloseHandle(snapshot);
-    return parent;
 }
 
 // A Java launcher reads GetCommandLineA, splits it by the standard rules and opens the files it
@@ -94,9 +76,7 @@ private:
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    const std::uint64_t started = now();
-    const std::wstring self = modulePath();
-    const std::wstring dir = directoryOf(self);
+    const std::wstring dir = directoryOf(modulePath());
     const std::wstring recordPath = dir + L"\\" + kJavawRecordFile;
     const DWORD pid = GetCurrentProcessId();
 
@@ -106,9 +86,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     Record run;
     run.field(kRunMarker);
     run.field(pid);
-    run.field(parentProcessId());
-    run.field(started);
-    run.field(self);
     run.field(commandLine);
     run.field(static_cast<std::uint64_t>(argv ? argc : 0));
     for (int i = 0; argv && i < argc; ++i) run.field(argv[i]);

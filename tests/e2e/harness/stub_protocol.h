@@ -14,7 +14,7 @@
 // console (GetConsoleProcessList; 0 when it has none), a tab, GetCommandLineW() in UTF-8, '\n'.
 //
 // javaw-record.bin: UTF-16LE fields, each terminated by one U+0000, appended by every run of javaw.exe:
-//   at start:  "run", pid, parent pid, start time, module path, GetCommandLineW(), argc, argv[0..argc-1],
+//   at start:  "run", pid, GetCommandLineW(), argc, argv[0..argc-1],
 //              GetCommandLineA() (widened, '?' where the ANSI code page lacked a character), and then
 //              whether the archive after -jar, the trust store, SorvaneInstallPath and the forwarded
 //              argument open through that ANSI text, as a Java launcher opens them: "1", "0", or ""

@@ -64,7 +64,14 @@ std::wstring fullPath(std::wstring_view path) {
     return out;
 }
 
-std::wstring thisModulePath() { return stub::modulePath(); }
+std::wstring longForm(const std::wstring& path) {
+    std::wstring out(32768, L'\0');
+    const DWORD n = GetLongPathNameW(path.c_str(), out.data(), static_cast<DWORD>(out.size()));
+    if (n == 0 || n >= out.size()) return path;
+    out.resize(n);
+    return out;
+}
+
 std::wstring thisModuleDirectory() { return stub::directoryOf(stub::modulePath()); }
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -33,8 +33,9 @@ std::wstring longPath(std::wstring_view path);
 std::wstring plainPath(std::wstring_view path);
 std::wstring joinPath(std::wstring_view dir, std::wstring_view name);
 std::wstring fullPath(std::wstring_view path);  // resolves "..", "." and relative paths
+// The long form of an existing path (8.3 names expanded), to tell which file a short path names.
+std::wstring longForm(const std::wstring& path);
 
-std::wstring thisModulePath();
 std::wstring thisModuleDirectory();
 
 bool exists(const std::wstring& path);
