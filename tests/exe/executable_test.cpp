@@ -1,228 +1,282 @@
-// Checks the built launcher.exe itself: what the linker and the resource compiler put into
-// it. A wrong flag, a stray resource or a new runtime DLL shows up here, not in the code.
+// Checks the built launcher.exe itself: what the linker and the resource compiler put into it.
+// A wrong flag, a stray resource or a new runtime DLL shows up here, not in the code. The icon and
+// the manifest are compared with the committed files, which this program carries (source_files.rc)
+// so that it runs where there is no source tree.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "tests/exe/built_launcher.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <ios>
+#include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace {
 
-using namespace built_launcher;
+constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr wchar_t kIconGroup[] = L"IDI_DIREDUDE";
 
-constexpr wchar_t kIconGroupName[] = L"IDI_DIREDUDE";
+std::string Narrow(std::wstring_view s) { return {s.begin(), s.end()}; }  // messages only; our names are ASCII
 
-struct IconImage {
-    WORD id;
-    BYTE size;
-    WORD bits;
+// Test programs run from build/tests/, one level below the launcher.
+std::wstring LauncherPath() {
+    std::wstring self(32768, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    return (std::filesystem::path(self).parent_path().parent_path() / L"launcher.exe").wstring();
+}
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Bytes {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+
+    template <typename T>
+    T At(size_t offset) const {
+        if (offset > size || size - offset < sizeof(T)) throw std::out_of_range("read past the end of the data");
+        T value;
+        std::memcpy(&value, data + offset, sizeof(T));
+        return value;
+    }
+    std::string_view View(size_t offset = 0, size_t count = std::string_view::npos) const {
+        if (offset > size) throw std::out_of_range("read past the end of the data");
+        return std::string_view(reinterpret_cast<const char*>(data), size).substr(offset, count);
+    }
 };
 
-// File order of launcher.ico; windres numbers the images in that order.
-constexpr IconImage kIconImages[] = {
-    {1, 48, 8}, {2, 32, 8}, {3, 24, 8}, {4, 16, 8}, {5, 48, 24}, {6, 32, 24}, {7, 16, 24},
-};
+Bytes ResourceBytes(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language) {
+    HRSRC found = FindResourceExW(module, type, name, language);
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    if (!loaded) return {};
+    return {static_cast<const uint8_t*>(LockResource(loaded)), SizeofResource(module, found)};
+}
 
-// The on-disk layout of an icon image: header, palette, XOR bitmap, 1-bit AND mask, rows padded to 4 bytes.
-size_t DibBytes(const IconImage& image) {
-    size_t palette = image.bits <= 8 ? (size_t{1} << image.bits) * sizeof(RGBQUAD) : 0;
-    size_t colourRow = (image.size * image.bits / 8 + 3) & ~size_t{3};
-    size_t maskRow = ((image.size + 7) / 8 + 3) & ~size_t{3};
-    return sizeof(BITMAPINFOHEADER) + palette + (colourRow + maskRow) * image.size;
+// A committed source file, as the build put it into this program.
+Bytes SourceFile(LPCWSTR name) {
+    Bytes file = ResourceBytes(nullptr, RT_RCDATA, name, kUsEnglish);
+    if (!file.data) throw std::runtime_error("this program carries no " + Narrow(name));
+    return file;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Resources, through the same APIs that Explorer and the shell use.
 
+std::string Describe(LPCWSTR id) {
+    return IS_INTRESOURCE(id) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(id)) : "\"" + Narrow(id) + "\"";
+}
+
+std::string Entry(LPCWSTR type, LPCWSTR name, WORD language) {
+    std::string entry = Describe(type);
+    for (auto [known, typeName] : {std::pair{RT_ICON, "RT_ICON"}, {RT_GROUP_ICON, "RT_GROUP_ICON"},
+                                   {RT_VERSION, "RT_VERSION"}, {RT_MANIFEST, "RT_MANIFEST"}})
+        if (type == known) entry = typeName;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, " %04x", language);
+    return entry + " " + Describe(name) + hex;
+}
+
+// Every type, name and language in the module, sorted.
+std::vector<std::string> Inventory(HMODULE module) {
+    std::vector<std::string> found;
+    EnumResourceTypesW(
+        module,
+        [](HMODULE m, LPWSTR type, LONG_PTR found) -> BOOL {
+            EnumResourceNamesW(
+                m, type,
+                [](HMODULE m, LPCWSTR type, LPWSTR name, LONG_PTR found) -> BOOL {
+                    EnumResourceLanguagesW(
+                        m, type, name,
+                        [](HMODULE, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR found) -> BOOL {
+                            reinterpret_cast<std::vector<std::string>*>(found)->push_back(Entry(type, name, language));
+                            return TRUE;
+                        },
+                        found);
+                    return TRUE;
+                },
+                found);
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&found));
+    std::ranges::sort(found);
+    return found;
+}
+
 class LauncherResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(Module(), nullptr) << "cannot load " << Narrow(LauncherPath()) << " for its resources";
+        module_ = LoadLibraryExW(LauncherPath().c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(module_, nullptr) << "cannot load " << Narrow(LauncherPath()) << " for its resources";
     }
-    HMODULE Module() const { return resources_.module; }
-    Bytes Find(LPCWSTR type, LPCWSTR name) const { return resources_.Find(type, name, kUsEnglish); }
+    void TearDown() override {
+        if (module_) FreeLibrary(module_);
+    }
+    Bytes Find(LPCWSTR type, LPCWSTR name) const { return ResourceBytes(module_, type, name, kUsEnglish); }
 
-    ResourceModule resources_;
+    HMODULE module_ = nullptr;
 };
 
-TEST_F(LauncherResources, EveryResourceIsInUsEnglish) {
-    size_t seen = 0;
-    for (const ResourceId& type : Types(Module())) {
-        for (const ResourceId& name : Names(Module(), type.Get())) {
-            EXPECT_EQ(Languages(Module(), type.Get(), name.Get()), std::vector<WORD>{kUsEnglish})
-                << "type " << type.Describe() << ", name " << name.Describe();
-            ++seen;
-        }
-    }
-    EXPECT_GE(seen, 9u) << "expected at least the icon group, seven icon images and the version block";
+// A resource in another language, a second manifest (a toolchain's default one), a numbered icon
+// group (IDI_DIREDUDE #defined) or a stray image: Windows would pick one, not the one meant.
+TEST_F(LauncherResources, AreExactlyTheIconTheVersionAndTheManifestInUsEnglish) {
+    const WORD images = SourceFile(L"LAUNCHER_ICO").At<WORD>(4);
+    std::vector<std::string> expected = {Entry(RT_GROUP_ICON, kIconGroup, kUsEnglish),
+                                         Entry(RT_VERSION, MAKEINTRESOURCEW(1), kUsEnglish),
+                                         Entry(RT_MANIFEST, MAKEINTRESOURCEW(1), kUsEnglish)};
+    for (WORD id = 1; id <= images; ++id) expected.push_back(Entry(RT_ICON, MAKEINTRESOURCEW(id), kUsEnglish));
+    std::ranges::sort(expected);
+    EXPECT_EQ(Inventory(module_), expected);
 }
 
-// GRPICONDIR: a 6-byte header, then a 14-byte GRPICONDIRENTRY per image.
-TEST_F(LauncherResources, IconGroupIsNamedAndListsTheSevenImagesInFileOrder) {
-    std::vector<ResourceId> groups = Names(Module(), RT_GROUP_ICON);
-    ASSERT_EQ(groups.size(), 1u);
-    EXPECT_EQ(groups[0].Describe(), "\"IDI_DIREDUDE\"") << "is IDI_DIREDUDE #defined somewhere?";
-
-    Bytes group = Find(RT_GROUP_ICON, kIconGroupName);
+// An .ico is a 6-byte header, a 16-byte entry per image ending in the image's file offset, then
+// the images. windres keeps the header, ends each 14-byte group entry in the image's resource id
+// instead, numbering them 1..N in file order, and stores each image as it is.
+TEST_F(LauncherResources, IconIsTheCommittedIco) {
+    const Bytes ico = SourceFile(L"LAUNCHER_ICO");
+    const WORD images = ico.At<WORD>(4);
+    const Bytes group = Find(RT_GROUP_ICON, kIconGroup);
     ASSERT_NE(group.data, nullptr) << "no US English icon group named IDI_DIREDUDE";
-    EXPECT_EQ(group.At<WORD>(0), 0) << "idReserved";
-    EXPECT_EQ(group.At<WORD>(2), 1) << "idType must say icon";
-    ASSERT_EQ(group.At<WORD>(4), std::size(kIconImages));
-    EXPECT_EQ(group.size, 6 + 14 * std::size(kIconImages));
-
-    for (size_t i = 0; i < std::size(kIconImages); ++i) {
-        const IconImage& want = kIconImages[i];
-        const size_t entry = 6 + 14 * i;
-        SCOPED_TRACE("entry " + std::to_string(i) + ": " + std::to_string(want.size) + " px, " +
-                     std::to_string(want.bits) + " bpp");
-        EXPECT_EQ(group.At<BYTE>(entry + 0), want.size) << "bWidth";
-        EXPECT_EQ(group.At<BYTE>(entry + 1), want.size) << "bHeight";
-        EXPECT_EQ(group.At<BYTE>(entry + 2), 0) << "bColorCount (0 for 256 colours and more)";
-        EXPECT_EQ(group.At<WORD>(entry + 4), 1) << "wPlanes";
-        EXPECT_EQ(group.At<WORD>(entry + 6), want.bits) << "wBitCount";
-        EXPECT_EQ(group.At<DWORD>(entry + 8), DibBytes(want)) << "dwBytesInRes";
-        EXPECT_EQ(group.At<WORD>(entry + 12), want.id) << "nId";
+    ASSERT_EQ(group.size, 6u + 14u * images) << "the .ico holds " << images << " images";
+    EXPECT_EQ(group.View(0, 6), ico.View(0, 6));
+    for (WORD i = 0; i < images; ++i) {
+        SCOPED_TRACE("image " + std::to_string(i + 1));
+        const size_t entry = 6 + 16 * i;
+        EXPECT_EQ(group.View(6 + 14 * i, 12), ico.View(entry, 12));
+        EXPECT_EQ(group.At<WORD>(6 + 14 * i + 12), i + 1) << "nId";
+        const std::string_view image = Find(RT_ICON, MAKEINTRESOURCEW(i + 1)).View();
+        const std::string_view committed = ico.View(ico.At<DWORD>(entry + 12), ico.At<DWORD>(entry + 8));
+        EXPECT_TRUE(image == committed) << image.size() << " bytes against the .ico's " << committed.size()
+                                        << ", first difference at byte "
+                                        << std::ranges::mismatch(image, committed).in1 - image.begin();
     }
 }
 
-TEST_F(LauncherResources, EachIconImageIsAnUncompressedDibOfItsSize) {
-    std::vector<std::string> ids;
-    for (const ResourceId& name : Names(Module(), RT_ICON)) ids.push_back(name.Describe());
-    std::sort(ids.begin(), ids.end());
-    EXPECT_EQ(ids, (std::vector<std::string>{"#1", "#2", "#3", "#4", "#5", "#6", "#7"}))
-        << "no image may be missing or left over";
-
-    for (const IconImage& want : kIconImages) {
-        SCOPED_TRACE("icon image " + std::to_string(want.id));
-        Bytes image = Find(RT_ICON, MAKEINTRESOURCEW(want.id));
-        ASSERT_NE(image.data, nullptr) << "missing in US English";
-        EXPECT_EQ(image.size, DibBytes(want));
-        BITMAPINFOHEADER header = image.At<BITMAPINFOHEADER>(0);
-        EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));
-        EXPECT_EQ(header.biWidth, want.size);
-        EXPECT_EQ(header.biHeight, 2 * want.size) << "XOR bitmap and AND mask together";
-        EXPECT_EQ(header.biPlanes, 1);
-        EXPECT_EQ(header.biBitCount, want.bits);
-        EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
-    }
+TEST_F(LauncherResources, ManifestIsTheCommittedOne) {
+    const std::string_view launcherManifest = Find(RT_MANIFEST, MAKEINTRESOURCEW(1)).View();
+    EXPECT_EQ(launcherManifest, SourceFile(L"LAUNCHER_MANIFEST").View());
 }
 
-// ---------------------------------------------------------------------------------------------
-// The version block, walked as stored: Explorer shows whatever is there, so nothing may be missing or extra.
-
-// One node of VS_VERSIONINFO: wLength, wValueLength, wType, szKey, padding, Value, padding, Children.
-// Offsets are from the start of the resource, which is where the DWORD alignment counts from.
-struct VersionNode {
-    std::wstring key;
-    WORD type = 0;
-    std::vector<uint8_t> value;
-    std::vector<VersionNode> children;
-
-    // Exactly as stored, terminator(s) included.
-    std::wstring Text() const { return {reinterpret_cast<const wchar_t*>(value.data()), value.size() / 2}; }
-    std::vector<std::wstring> Keys() const {
-        std::vector<std::wstring> keys;
-        for (const VersionNode& n : children) keys.push_back(n.key);
-        return keys;
-    }
-};
-
-size_t Align4(size_t offset) { return (offset + 3) & ~size_t{3}; }
-
-VersionNode ParseVersionNode(const Bytes& bytes, size_t offset, size_t limit) {
-    const size_t end = offset + bytes.At<WORD>(offset);
-    if (end < offset + 6 || end > limit) throw std::runtime_error("version node overruns its parent");
-    VersionNode node;
-    const WORD valueLength = bytes.At<WORD>(offset + 2);
-    node.type = bytes.At<WORD>(offset + 4);
-    size_t at = offset + 6;
-    for (; at + 2 <= end && bytes.At<wchar_t>(at) != L'\0'; at += 2) node.key += bytes.At<wchar_t>(at);
-    if (at + 2 > end) throw std::runtime_error("version key overruns its node");
-    at = Align4(at + 2);
-    const size_t valueBytes = node.type == 1 ? valueLength * sizeof(wchar_t) : valueLength;
-    if (at + valueBytes > end) throw std::runtime_error("value of \"" + Narrow(node.key) + "\" overruns its node");
-    node.value.assign(bytes.data + at, bytes.data + at + valueBytes);
-    for (at = Align4(at + valueBytes); at < end;) {
-        node.children.push_back(ParseVersionNode(bytes, at, end));
-        at = Align4(at + bytes.At<WORD>(at));
-    }
-    return node;
+// The log writes ANSI bytes and must keep the system code page; long paths get \\?\ in the code,
+// which behaves the same whatever a machine's LongPathsEnabled policy says.
+TEST_F(LauncherResources, ManifestLeavesTheCodePageAndLongPathsAlone) {
+    std::string manifest(Find(RT_MANIFEST, MAKEINTRESOURCEW(1)).View());
+    for (char& c : manifest) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* setting : {"activecodepage", "longpathaware"})
+        EXPECT_EQ(manifest.find(setting), std::string::npos) << setting;
 }
 
-TEST_F(LauncherResources, VersionBlockHoldsExactlyTheExpectedValues) {
-    EXPECT_EQ(Names(Module(), RT_VERSION).size(), 1u);
-    Bytes raw = Find(RT_VERSION, MAKEINTRESOURCEW(1));
-    ASSERT_NE(raw.data, nullptr) << "no US English version resource with id 1";
-    VersionNode root;
-    ASSERT_NO_THROW(root = ParseVersionNode(raw, 0, raw.size));
-    EXPECT_EQ(root.key, L"VS_VERSION_INFO");
+// What a byte comparison cannot tell: that Windows accepts the manifest, and so starts the launcher.
+TEST_F(LauncherResources, LoaderAcceptsTheManifest) {
+    const std::wstring path = LauncherPath();
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    HANDLE context = CreateActCtxW(&request);
+    EXPECT_NE(context, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    if (context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
+}
 
-    // The project's version (as the build hands it to the resource script) and nothing else set.
-    constexpr WORD version[] = {SORVANE_VERSION};
-    ASSERT_EQ(root.value.size(), sizeof(VS_FIXEDFILEINFO));
-    VS_FIXEDFILEINFO fixed;
-    std::memcpy(&fixed, root.value.data(), sizeof fixed);
-    EXPECT_EQ(fixed.dwSignature, 0xFEEF04BDu);
-    const struct {
-        const char* field;
-        DWORD actual;
-        DWORD expected;
-    } fields[] = {
-        {"dwFileVersionMS", fixed.dwFileVersionMS, MAKELONG(version[1], version[0])},
-        {"dwFileVersionLS", fixed.dwFileVersionLS, MAKELONG(version[3], version[2])},
-        {"dwProductVersionMS", fixed.dwProductVersionMS, MAKELONG(version[1], version[0])},
-        {"dwProductVersionLS", fixed.dwProductVersionLS, MAKELONG(version[3], version[2])},
-        {"dwFileFlagsMask", fixed.dwFileFlagsMask, 0},
-        {"dwFileFlags", fixed.dwFileFlags, 0},
-        {"dwFileOS", fixed.dwFileOS, 0},
-        {"dwFileType", fixed.dwFileType, 0},
-        {"dwFileSubtype", fixed.dwFileSubtype, 0},
-        {"dwFileDateMS", fixed.dwFileDateMS, 0},
-        {"dwFileDateLS", fixed.dwFileDateLS, 0},
+// The keys of the children of the node at `path` in a version block. A node is wLength,
+// wValueLength, wType (1: text, counted in characters), its key, then on 4-byte boundaries its
+// value and each child. VerQueryValueW finds a key but cannot list them.
+std::vector<std::wstring> VersionKeys(const Bytes& block, std::initializer_list<std::wstring_view> path) {
+    auto align = [](size_t at) { return (at + 3) & ~size_t{3}; };
+    auto key = [&](size_t node) {
+        std::wstring key;
+        for (size_t at = node + 6; wchar_t c = block.At<wchar_t>(at); at += 2) key += c;
+        return key;
     };
-    for (const auto& f : fields) EXPECT_EQ(f.actual, f.expected) << f.field;
-
-    std::vector<std::wstring> blocks = root.Keys();
-    std::sort(blocks.begin(), blocks.end());
-    ASSERT_EQ(blocks, (std::vector<std::wstring>{L"StringFileInfo", L"VarFileInfo"}));
-    for (const VersionNode& block : root.children) {
-        if (block.key == L"VarFileInfo") {
-            ASSERT_EQ(block.Keys(), std::vector<std::wstring>{L"Translation"});
-            EXPECT_EQ(block.children[0].type, 0) << "binary";
-            EXPECT_EQ(block.children[0].value, (std::vector<uint8_t>{0x09, 0x04, 0xb0, 0x04})) << "US English, Unicode";
-            continue;
+    auto children = [&](size_t node) {
+        const size_t value = align(node + 6 + 2 * (key(node).size() + 1));
+        const size_t end = node + block.At<WORD>(node);
+        std::vector<size_t> out;
+        for (size_t child = align(value + block.At<WORD>(node + 2) * (block.At<WORD>(node + 4) == 1 ? 2 : 1));
+             child < end; child = align(child + block.At<WORD>(child))) {
+            if (block.At<WORD>(child) == 0 || child + block.At<WORD>(child) > end)
+                throw std::runtime_error("corrupt version block");
+            out.push_back(child);
         }
-        ASSERT_EQ(block.Keys(), std::vector<std::wstring>{L"040904b0"}) << "exactly one string table";
-        // All of them, in this order; anything more (ProductName, FileVersion...) is wrong.
-        const std::vector<std::pair<std::wstring, std::wstring>> expected = {
-            {L"Comments", L"Sorvane Launcher"},
-            {L"CompanyName", L"Sorvane"},
-            {L"FileDescription", L"Sorvane Application Launcher"},
-        };
-        const std::vector<VersionNode>& strings = block.children[0].children;
-        ASSERT_EQ(strings.size(), expected.size()) << testing::PrintToString(block.children[0].Keys());
-        for (size_t i = 0; i < strings.size(); ++i) {
-            SCOPED_TRACE("string " + std::to_string(i));
-            EXPECT_EQ(strings[i].key, expected[i].first);
-            EXPECT_EQ(strings[i].type, 1) << "text";
-            // Counted in characters, with exactly one terminating null.
-            EXPECT_EQ(strings[i].Text(), expected[i].second + L'\0');
-            EXPECT_TRUE(strings[i].children.empty());
-        }
+        return out;
+    };
+    size_t node = 0;
+    for (std::wstring_view step : path) {
+        const std::vector<size_t> under = children(node);
+        auto next = std::ranges::find_if(under, [&](size_t child) { return key(child) == step; });
+        if (next == under.end()) throw std::runtime_error("no " + Narrow(step) + " in the version block");
+        node = *next;
     }
+    std::vector<std::wstring> keys;
+    for (size_t child : children(node)) keys.push_back(key(child));
+    return keys;
+}
+
+// Read as Explorer's Details tab reads it. Explorer shows whatever strings are there, so none may be
+// missing or extra (no ProductName, no FileVersion string).
+TEST_F(LauncherResources, VersionBlockHoldsTheProjectsVersionAndThreeStrings) {
+    const std::wstring path = LauncherPath();
+    std::vector<uint8_t> info(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+    ASSERT_FALSE(info.empty()) << "no version block, error " << GetLastError();
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    auto query = [&](const std::wstring& subBlock) {
+        void* value = nullptr;
+        UINT length = 0;
+        if (!VerQueryValueW(info.data(), subBlock.c_str(), &value, &length)) length = 0;
+        return std::pair{static_cast<const uint8_t*>(value), length};
+    };
+
+    constexpr WORD version[] = {SORVANE_VERSION};
+    const DWORD ms = MAKELONG(version[1], version[0]), ls = MAKELONG(version[3], version[2]);
+    const auto [fixedData, fixedSize] = query(L"\\");
+    ASSERT_EQ(fixedSize, sizeof(VS_FIXEDFILEINFO));
+    VS_FIXEDFILEINFO f;
+    std::memcpy(&f, fixedData, sizeof f);
+    EXPECT_EQ(f.dwSignature, static_cast<DWORD>(VS_FFI_SIGNATURE));
+    EXPECT_EQ((std::vector{f.dwFileVersionMS, f.dwFileVersionLS, f.dwProductVersionMS, f.dwProductVersionLS}),
+              (std::vector{ms, ls, ms, ls}))
+        << "file version, then product version";
+    EXPECT_EQ((std::vector{f.dwFileFlagsMask, f.dwFileFlags, f.dwFileOS, f.dwFileType, f.dwFileSubtype,
+                           f.dwFileDateMS, f.dwFileDateLS}),
+              std::vector<DWORD>(7, 0))
+        << "flags mask, flags, OS, type, subtype, date";
+
+    const auto [translation, translationSize] = query(L"\\VarFileInfo\\Translation");
+    EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(translation), translationSize),
+              std::string_view("\x09\x04\xb0\x04", 4))
+        << "only US English, Unicode";
+
+    const std::pair<std::wstring, std::wstring> strings[] = {
+        {L"Comments", L"Sorvane Launcher"},
+        {L"CompanyName", L"Sorvane"},
+        {L"FileDescription", L"Sorvane Application Launcher"},
+    };
+    for (const auto& [key, text] : strings) {
+        const auto [value, length] = query(L"\\StringFileInfo\\040904b0\\" + key);
+        // Counted in characters, the one terminating null included; windres adds it.
+        EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(value), length), text + L'\0') << Narrow(key);
+    }
+    const Bytes block = Find(RT_VERSION, MAKEINTRESOURCEW(1));
+    EXPECT_EQ(VersionKeys(block, {}), (std::vector<std::wstring>{L"StringFileInfo", L"VarFileInfo"}));
+    EXPECT_EQ(VersionKeys(block, {L"StringFileInfo"}), std::vector<std::wstring>{L"040904b0"}) << "one string table";
+    std::vector<std::wstring> keys = VersionKeys(block, {L"StringFileInfo", L"040904b0"});
+    std::ranges::sort(keys);
+    EXPECT_EQ(keys, (std::vector<std::wstring>{L"Comments", L"CompanyName", L"FileDescription"}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -230,7 +284,7 @@ TEST_F(LauncherResources, VersionBlockHoldsExactlyTheExpectedValues) {
 
 class LauncherImage : public ::testing::Test {
 protected:
-    void SetUp() override { Load(ReadLauncher()); }
+    void SetUp() override { Load(ReadBytes(LauncherPath())); }
 
     // Another image in place of the launcher's; check HasFatalFailure() after it.
     void Load(std::vector<uint8_t> file) {
@@ -340,8 +394,8 @@ TEST_F(LauncherImage, ContainsNoPathOfTheBuildMachine) {
 // Not the MinGW runtime DLLs (libstdc++, libgcc, libwinpthread) nor GoogleTest's either: a clean
 // Windows has none, and MSYS2 has them only on its own shell's PATH.
 bool EveryWindowsHas(std::string dll) {
-    static const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll",   "shell32.dll",
-                                                     "shlwapi.dll",  "advapi32.dll", "msvcrt.dll"};
+    static const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll",   "shell32.dll", "shlwapi.dll",
+                                                     "advapi32.dll", "version.dll", "msvcrt.dll"};
     for (char& c : dll) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     const bool universalCrt = dll.starts_with("api-ms-win-crt-") && dll.ends_with(".dll");
     return universalCrt || std::ranges::count(allowed, dll) == 1;
