@@ -5,23 +5,24 @@
 # without GitHub. The same inputs give the same bytes: every date in the files is the release's
 # date in CHANGELOG.md.
 #
-#   package_release.sh VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE
+#   package_release.sh VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE KIT_ZIP
 #
 # VERSION is the tag without its "v" (1.0.0, or 1.1.0-rc.1 for a pre-release). RELEASE_DIR is the
 # folder the release target lays out, its launcher.exe signed or not, with LICENSE.txt and
 # THIRD-PARTY-NOTICES.txt; UNSIGNED_EXE is launcher.exe as linked, before any signature, which is
 # what a rebuild from the tag reproduces. OUT_DIR (new) receives exactly the published files:
 # launcher.exe, launcher-unsigned.exe, sorvane-launcher-VERSION.zip, LICENSE.txt,
-# THIRD-PARTY-NOTICES.txt, the SBOM sorvane-launcher-VERSION.cdx.json and SHA256SUMS. NOTES_FILE
+# THIRD-PARTY-NOTICES.txt, the SBOM sorvane-launcher-VERSION.cdx.json, the test kit KIT_ZIP (built
+# around RELEASE_DIR's launcher.exe by the test-kit target) and SHA256SUMS. NOTES_FILE
 # receives the version's CHANGELOG.md section, whether launcher.exe is signed, how to check the
 # files and how to rebuild them.
 set -euo pipefail
 
-if [ $# -ne 5 ]; then
-    echo "usage: $0 VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE" >&2
+if [ $# -ne 6 ]; then
+    echo "usage: $0 VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE KIT_ZIP" >&2
     exit 2
 fi
-version=$1 release_dir=$2 unsigned=$3 out=$4 notes=$5
+version=$1 release_dir=$2 unsigned=$3 out=$4 notes=$5 kit=$6
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 fail() {
     echo "package_release: $*" >&2
@@ -46,7 +47,7 @@ section=$(awk -v heading="$heading" '
     inside && /^## \[/ { exit }
     inside { print }' "$root/CHANGELOG.md")
 
-for file in "$release_dir"/{launcher.exe,LICENSE.txt,THIRD-PARTY-NOTICES.txt} "$unsigned"; do
+for file in "$release_dir"/{launcher.exe,LICENSE.txt,THIRD-PARTY-NOTICES.txt} "$unsigned" "$kit"; do
     [ -f "$file" ] || fail "no $file"
 done
 command -v python3 >/dev/null || fail "python3 is missing (scripts/setup.sh installs it)"
@@ -63,12 +64,14 @@ toolchain_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w
 cp "$release_dir/launcher.exe" "$out/launcher.exe"
 cp "$unsigned" "$out/launcher-unsigned.exe"
 cp "$release_dir/LICENSE.txt" "$release_dir/THIRD-PARTY-NOTICES.txt" "$out/"
+kit_name=$(basename "$kit")
+cp "$kit" "$out/$kit_name"
 release_files=$root/scripts/release_files.py
 python3 "$release_files" zip "$release_dir" "$date" "$out/$zip_name"
 python3 "$release_files" sbom "$version" "$date" "$out/THIRD-PARTY-NOTICES.txt" "$out/launcher.exe" \
     "$out/launcher-unsigned.exe" "$repo" "$server" "$out/$sbom_name" "${toolchain_packages[@]}"
 (cd "$out" && sha256sum launcher.exe launcher-unsigned.exe "$zip_name" LICENSE.txt THIRD-PARTY-NOTICES.txt \
-    "$sbom_name" >SHA256SUMS)
+    "$sbom_name" "$kit_name" >SHA256SUMS)
 
 if cmp -s "$out/launcher.exe" "$out/launcher-unsigned.exe"; then
     signature="**\`launcher.exe\` is not signed**: this release was built without a code-signing
@@ -101,6 +104,8 @@ $section
   runtime parts linked into it, as in the zip; they travel with \`launcher.exe\`.
 - \`$sbom_name\`: the software bill of materials (CycloneDX 1.6): the launcher, the
   components in it and the toolchain that built it.
+- \`$kit_name\`: the test kit: this release's \`launcher.exe\` with the test programs and
+  \`run-tests.cmd\`, to run the launcher's tests on any Windows (see docs/test-kit.md).
 - \`SHA256SUMS\`: the SHA-256 of the files above.
 
 $signature

@@ -4,6 +4,8 @@ deterministic: the same inputs give the same bytes.
 
     release_files.py notices LINK_MAP OUT        THIRD-PARTY-NOTICES.txt (the release target)
     release_files.py zip RELEASE_DIR DATE OUT    the release folder as a zip  (package_release.sh)
+    release_files.py kit KIT_DIR DATE OUT        KIT_DIR/SHA256SUMS, then the zip of KIT_DIR as its
+                                                 one top folder          (the test-kit target)
     release_files.py sbom VERSION DATE NOTICES LAUNCHER UNSIGNED REPO SERVER OUT [TOOL_PACKAGE...]
                                                  the CycloneDX SBOM            (package_release.sh)
 
@@ -262,6 +264,19 @@ def make_zip(release_dir, date, out_path):
                     archive.writestr(info, f.read(), compresslevel=9)
 
 
+def make_kit(kit_dir, date, out_path):
+    """The test kit: SHA256SUMS of every file in it, which its run-tests.cmd checks first, then the
+    zip, whose one top folder is the kit's."""
+    files = []
+    for top, dirs, names in os.walk(kit_dir):
+        dirs.sort()
+        files += [os.path.relpath(os.path.join(top, n), kit_dir).replace(os.sep, "/") for n in names]
+    lines = [f"{sha256(os.path.join(kit_dir, f))}  {f}\n" for f in sorted(files) if f != "SHA256SUMS"]
+    with open(os.path.join(kit_dir, "SHA256SUMS"), "w", encoding="ascii", newline="\n") as sums:
+        sums.writelines(lines)
+    make_zip(os.path.dirname(os.path.abspath(kit_dir)), date, out_path)
+
+
 # ---------------------------------------------------------------------------------------------
 # The SBOM
 
@@ -348,6 +363,8 @@ def main(argv):
         notices(*argv[2:])
     elif command == "zip" and len(argv) == 5:
         make_zip(*argv[2:])
+    elif command == "kit" and len(argv) == 5:
+        make_kit(*argv[2:])
     elif command == "sbom" and len(argv) >= 10:
         make_sbom(*argv[2:10], argv[10:])
     else:

@@ -63,7 +63,7 @@ grep -q 'GoogleTest: an installed one' "$log" || {
     cat "$log"
     fail "the configure did not take the installed GoogleTest"
 }
-grep -q "the tests link $prefix/lib/libgtest_main.a" "$log" || {
+grep -q "the tests link $prefix/lib/libgtest.a" "$log" || {
     cat "$log"
     fail "the configure did not take the static archives in place of the DLLs"
 }
