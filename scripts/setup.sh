@@ -12,7 +12,8 @@ have_cmd() { command -v "$1" >/dev/null 2>&1; }
 have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64-posix)
 have_cmd x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
 have_cmd wine && [ -x /usr/lib/wine/wine64 ] || need+=(wine64 wine)
-have_cmd Xvfb || need+=(xvfb)
+# A private X display for the message boxes (xvfb-run needs xauth).
+have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 have_cmd cmake || need+=(cmake)
 have_cmd ninja || need+=(ninja-build)
