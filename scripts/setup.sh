@@ -20,11 +20,13 @@ have_cmd ninja || need+=(ninja-build)
 have_cmd openssl || need+=(openssl)
 have_cmd osslsigncode || need+=(osslsigncode)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-# The demo's picture of the message box: an X window dump, turned into a PNG by a Python script,
-# of the box drawn with Wine's own fonts (Tahoma, and Marlett for the caption's close button).
+# The demo's picture of the message box: an X window dump, turned into a PNG by netpbm, of the box
+# drawn with Wine's own fonts (Tahoma, and Marlett for the caption's close button).
 have_cmd xwd || need+=(x11-apps)
-have_cmd python3 || need+=(python3)
+have_cmd xwdtopnm && have_cmd pnmtopng || need+=(netpbm)
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
+# The release's notices, zip and SBOM (scripts/release_files.py).
+have_cmd python3 || need+=(python3)
 # The fuzz targets: a native clang with its libFuzzer and sanitizer runtimes.
 have_cmd clang++ || have_cmd clang++-14 || need+=(clang-14)
 compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null ||
