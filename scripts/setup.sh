@@ -27,6 +27,8 @@ have_cmd xwdtopnm && have_cmd pnmtopng || need+=(netpbm)
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
 # The release's notices, zip and SBOM (scripts/release_files.py).
 have_cmd python3 || need+=(python3)
+# What tells where two builds differ when they should not.
+have_cmd diffoscope || need+=(diffoscope-minimal)
 # The fuzz targets: a native clang with its libFuzzer and sanitizer runtimes.
 have_cmd clang++ || have_cmd clang++-14 || need+=(clang-14)
 compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null ||
