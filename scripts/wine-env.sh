@@ -17,7 +17,7 @@ with_display() {
         echo "wine: no xvfb-run or xauth (scripts/setup.sh installs them): no display for message boxes" >&2
         return 0
     fi
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$_sorvane_script" "$@"
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$BASH" "$_sorvane_script" "$@"
 }
 
 start_wine_session() {
