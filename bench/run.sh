@@ -15,6 +15,7 @@ WARMUP=3
 (( ROUNDS >= 21 )) || { echo "bench: at least 21 rounds" >&2; exit 2; }
 
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/wine-env.sh"
+with_display "$@"
 cd "$SORVANE_ROOT"
 BUILD="$SORVANE_BUILD"
 BENCH_BIN="$BUILD/bench"
@@ -83,11 +84,7 @@ mkdir -p "$WINEPREFIX"
 shared_server=0
 [ -f "$WINEPREFIX/system.reg" ] && server_running && shared_server=1
 cleanup() {
-    if (( shared_server )); then
-        if [ -n "${_sorvane_xvfb_pid:-}" ]; then kill "$_sorvane_xvfb_pid" 2>/dev/null || true; fi
-    else
-        stop_wine_session
-    fi
+    (( shared_server )) || stop_wine_session
     rm -rf "$DEMO"
 }
 trap cleanup EXIT

@@ -11,6 +11,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$SORVANE_ROOT"
 
 "$SORVANE_ROOT/scripts/setup.sh"
+with_display "$@"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw >/dev/null
 
@@ -94,7 +95,7 @@ picture_of_box() {
         mv "$demo/box.xwd" "$demo/box-before.xwd"
         sleep 0.2
     done
-    python3 "$SORVANE_ROOT/scripts/xwd_to_png.py" "$demo/box.xwd" "$picture"
+    xwdtopnm -quiet "$demo/box.xwd" | pnmtopng -quiet > "$picture"
     rm -f "$demo/box.xwd" "$demo/box-before.xwd"
     echo "--- message box \"$caption\": $text"
     echo "picture of it: $picture"

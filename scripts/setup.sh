@@ -1,56 +1,46 @@
 #!/usr/bin/env bash
-# Installs what building, testing and the demo need on Debian, only when missing; and the CI
-# workflow's validator and the SBOM validator from npm into build/tools/. Idempotent and quiet when
+# Installs what building, testing and the demo need on Debian, only when missing; and the tools of
+# the CI checks (tests/ci/package.json) from npm into build/tools/. Idempotent and quiet when
 # everything is there.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 need=()
-optional=() # only the validators need these: without them their checks are skipped
+optional=() # only the CI checks' npm tools need these: without them their checks are skipped
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
 
 have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64-posix)
 have_cmd x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
 have_cmd wine && [ -x /usr/lib/wine/wine64 ] || need+=(wine64 wine)
-have_cmd Xvfb || need+=(xvfb)
+# A private X display for the message boxes (xvfb-run needs xauth).
+have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 have_cmd cmake || need+=(cmake)
 have_cmd ninja || need+=(ninja-build)
 have_cmd openssl || need+=(openssl)
 have_cmd osslsigncode || need+=(osslsigncode)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-# The demo's picture of the message box: an X window dump, turned into a PNG by a Python script,
-# of the box drawn with Wine's own fonts (Tahoma, and Marlett for the caption's close button).
+# The demo's picture of the message box: an X window dump, turned into a PNG by netpbm, of the box
+# drawn with Wine's own fonts (Tahoma, and Marlett for the caption's close button).
 have_cmd xwd || need+=(x11-apps)
-have_cmd python3 || need+=(python3)
+have_cmd xwdtopnm && have_cmd pnmtopng || need+=(netpbm)
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
+# The release's notices, zip and SBOM (scripts/release_files.py).
+have_cmd python3 || need+=(python3)
+# What tells where two builds differ when they should not.
+have_cmd diffoscope || need+=(diffoscope-minimal)
 # The fuzz targets: a native clang with its libFuzzer and sanitizer runtimes.
 have_cmd clang++ || have_cmd clang++-14 || need+=(clang-14)
 compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null ||
     need+=(libclang-rt-14-dev)
 
-# The workflow validator, pinned (its CLI and the core it runs are released together).
-validator_dir="$root/build/tools/action-validator"
-validator_version=0.6.0
-have_validator() {
-    local part
-    for part in cli core; do
-        grep -qs "\"version\": \"$validator_version\"" \
-            "$validator_dir/node_modules/@action-validator/$part/package.json" || return 1
-    done
-}
-# The SBOM validator: the CycloneDX JavaScript library, whose JSON validator runs the CycloneDX 1.6
-# schema it ships through ajv. Pinned; 7.x is the last line that runs on Debian 12's Node 18.
-sbom_validator_dir="$root/build/tools/cyclonedx"
-sbom_validator_packages=(@cyclonedx/cyclonedx-library@7.1.0 ajv@8.17.1 ajv-formats@3.0.1 ajv-formats-draft2019@1.6.1)
-have_sbom_validator() {
-    local package
-    for package in "${sbom_validator_packages[@]}"; do
-        grep -qs "\"version\": \"${package##*@}\"" "$sbom_validator_dir/node_modules/${package%@*}/package.json" ||
-            return 1
-    done
-}
-if ! have_validator || ! have_sbom_validator; then
+# The CI checks' tools from npm, pinned with every dependency by tests/ci/package-lock.json, are
+# installed afresh into build/tools/ whenever that file changes. npm ci empties node_modules/
+# first, so the copy of the lock file in it says the last install finished.
+tools_dir="$root/build/tools"
+tools_lock="$root/tests/ci/package-lock.json"
+have_tools() { cmp -s "$tools_lock" "$tools_dir/node_modules/.installed-package-lock.json"; }
+if ! have_tools; then
     have_cmd node || optional+=(nodejs)
     have_cmd npm || optional+=(npm)
 fi
@@ -80,7 +70,7 @@ if [ $((${#need[@]} + ${#optional[@]})) -gt 0 ]; then
             apt-get install -y -qq --no-install-recommends "${optional[@]}" >/dev/null ||
                 why="apt-get install ${optional[*]} failed"
         fi
-        [ -z "$why" ] || echo "setup: no ${optional[*]} for the validators ($why): their checks will be skipped" >&2
+        [ -z "$why" ] || echo "setup: no ${optional[*]} for the CI checks' tools ($why): those checks will be skipped" >&2
     fi
     # The posix-thread flavour is the one the build expects as the default compiler.
     if [ -x /usr/bin/x86_64-w64-mingw32-g++-posix ]; then
@@ -89,20 +79,14 @@ if [ $((${#need[@]} + ${#optional[@]})) -gt 0 ]; then
     fi
 fi
 
-if ! have_validator && have_cmd npm; then
-    echo "setup: installing the workflow validator @action-validator/cli $validator_version into build/tools"
-    mkdir -p "$validator_dir"
-    if ! npm install --prefix "$validator_dir" --no-save --no-audit --no-fund --loglevel=error \
-        "@action-validator/cli@$validator_version" "@action-validator/core@$validator_version" >/dev/null; then
-        echo "setup: npm could not install the workflow validator: its test will be skipped" >&2
-    fi
-fi
-if ! have_sbom_validator && have_cmd npm; then
-    echo "setup: installing the SBOM validator ${sbom_validator_packages[*]} into build/tools"
-    mkdir -p "$sbom_validator_dir"
-    # Without the library's optional XML parts, which need a native build.
-    if ! npm install --prefix "$sbom_validator_dir" --no-save --no-audit --no-fund --loglevel=error \
-        --omit=optional "${sbom_validator_packages[@]}" >/dev/null; then
-        echo "setup: npm could not install the SBOM validator: its check will be skipped" >&2
+if ! have_tools && have_cmd npm; then
+    echo "setup: installing the CI checks' tools (tests/ci/package.json) into build/tools"
+    mkdir -p "$tools_dir"
+    cp "$root/tests/ci/package.json" "$tools_lock" "$tools_dir/"
+    # Without the SBOM library's optional XML parts, which need a native build.
+    if (cd "$tools_dir" && npm ci --omit=optional --no-audit --no-fund --loglevel=error >/dev/null); then
+        cp "$tools_lock" "$tools_dir/node_modules/.installed-package-lock.json"
+    else
+        echo "setup: npm ci failed in build/tools: the checks that need its tools will be skipped" >&2
     fi
 fi

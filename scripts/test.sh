@@ -6,6 +6,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 cd "$SORVANE_ROOT"
 
 "$SORVANE_ROOT/scripts/setup.sh"
+with_display "$@"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 

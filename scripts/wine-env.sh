@@ -1,29 +1,26 @@
 # Sourced by the project's scripts: the build's own Wine prefix and a display for message boxes.
-# Defines start_wine_session / stop_wine_session.
+# Defines with_display, start_wine_session and stop_wine_session.
 SORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SORVANE_BUILD="$SORVANE_ROOT/build"
 export WINEPREFIX="$SORVANE_BUILD/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko installer prompts in a fresh prefix
+_sorvane_script=$(realpath "$0")
 
-_sorvane_xvfb_pid=""
+# With no DISPLAY, runs the calling script again, with the same arguments, under a private Xvfb
+# that xvfb-run -a finds a free display for (and adds -nolisten tcp to), so that message boxes are
+# really shown, found and dismissed. Call it before start_wine_session: the Wine session must live
+# in that display.
+with_display() {
+    [ -z "${DISPLAY:-}" ] || return 0
+    if ! command -v xvfb-run >/dev/null || ! command -v xauth >/dev/null; then
+        echo "wine: no xvfb-run or xauth (scripts/setup.sh installs them): no display for message boxes" >&2
+        return 0
+    fi
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$BASH" "$_sorvane_script" "$@"
+}
 
 start_wine_session() {
-    if [ -z "${DISPLAY:-}" ]; then
-        local n
-        for n in $(seq 90 130); do
-            [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-            Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-            _sorvane_xvfb_pid=$!
-            export DISPLAY=":$n"
-            break
-        done
-        local i
-        for i in $(seq 1 50); do
-            [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break
-            sleep 0.1
-        done
-    fi
     mkdir -p "$SORVANE_BUILD"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "wine: creating the build's prefix (once, about 15 s)"
@@ -44,9 +41,4 @@ start_wine_session() {
 
 stop_wine_session() {
     wineserver -k >/dev/null 2>&1 || true
-    if [ -n "$_sorvane_xvfb_pid" ]; then
-        kill "$_sorvane_xvfb_pid" 2>/dev/null || true
-        wait "$_sorvane_xvfb_pid" 2>/dev/null || true
-        _sorvane_xvfb_pid=""
-    fi
 }

@@ -5,16 +5,17 @@
 # built and tested as CI does, and publish its fixed set of files: its packaging script is run on
 # a stand-in release folder.
 #
-#   cmake -DVALIDATOR_DIR=<dir> -DWORKFLOW=<ci.yml> -DRELEASE_WORKFLOW=<release.yml> -DCI_RUN=<.ci/run>
+#   cmake -DTOOLS_DIR=<dir> -DWORKFLOW=<ci.yml> -DRELEASE_WORKFLOW=<release.yml> -DCI_RUN=<.ci/run>
 #         -DPACKAGE_SCRIPT=<package_release.sh> -DVERSION=<x.y.z> -DWINDOWS_DOC=<file> -DWORK_DIR=<dir>
-#         -DBINARY_DIR=<build> -DSBOM_VALIDATOR_DIR=<dir> -P workflow_test.cmake
+#         -DBINARY_DIR=<build> -P workflow_test.cmake
 #
-# Prints "SKIP: <why>" first and stops where the validator or node is missing. The SBOM is checked
-# against the CycloneDX schema where SBOM_VALIDATOR_DIR holds the validator; the OK line says so.
+# TOOLS_DIR is where npm ci installed tests/ci/package.json. Prints "SKIP: <why>" first and stops
+# where the validator or node is missing. The SBOM is checked against the CycloneDX schema where
+# TOOLS_DIR holds the SBOM validator; the OK line says so.
 cmake_minimum_required(VERSION 3.21)
 
 find_program(node node)
-find_program(validator action-validator HINTS ${VALIDATOR_DIR} NO_CACHE)
+find_program(validator action-validator HINTS ${TOOLS_DIR}/node_modules/.bin NO_CACHE)
 if(NOT node OR NOT validator)
     message("SKIP: the workflow validator @action-validator/cli (and node) is not installed; "
             "on Debian scripts/setup.sh installs it into build/tools")
@@ -139,8 +140,8 @@ file(WRITE ${stand_in}/unsigned.exe "MZ unsigned")
 file(COPY ${BINARY_DIR}/LICENSE.txt DESTINATION ${stand_in}/release)
 execute_process(COMMAND python3 ${source_dir}/scripts/release_files.py notices ${BINARY_DIR}/launcher.map
     ${stand_in}/release/THIRD-PARTY-NOTICES.txt)
-set(schema "not checked against the CycloneDX 1.6 schema: no validator in ${SBOM_VALIDATOR_DIR} (scripts/setup.sh)")
-if(EXISTS ${SBOM_VALIDATOR_DIR}/node_modules/@cyclonedx/cyclonedx-library/package.json)
+set(schema "not checked against the CycloneDX 1.6 schema: no validator in ${TOOLS_DIR} (scripts/setup.sh)")
+if(EXISTS ${TOOLS_DIR}/node_modules/@cyclonedx/cyclonedx-library/package.json)
     set(schema "valid against the CycloneDX 1.6 schema")
 endif()
 # The last run packages the unsigned release again, all its files dated otherwise: same bytes.
@@ -198,7 +199,7 @@ foreach(kind signed unsigned unsigned-again)
             const {Validation} = require("@cyclonedx/cyclonedx-library");
             new Validation.JsonValidator("1.6").validate(require("fs").readFileSync(process.argv[1], "utf8"))
                 .then(e => { process.exitCode = e ? 1 : 0; console.log(JSON.stringify(e)); }, e => { throw e; });]]
-            ${sbom} WORKING_DIRECTORY ${SBOM_VALIDATOR_DIR} RESULT_VARIABLE valid OUTPUT_VARIABLE report ERROR_VARIABLE report)
+            ${sbom} WORKING_DIRECTORY ${TOOLS_DIR} RESULT_VARIABLE valid OUTPUT_VARIABLE report ERROR_VARIABLE report)
     endif()
     file(READ ${out}/SHA256SUMS sums)
     if(kind STREQUAL "unsigned")

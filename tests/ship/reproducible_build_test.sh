@@ -49,9 +49,15 @@ two=$(sha256sum <"$second/launcher.exe" | cut -d' ' -f1)
 echo "$one  $first/launcher.exe"
 echo "$two  $second/launcher.exe"
 if [ "$one" != "$two" ]; then
-    echo "FAIL: the two builds differ ($(stat -c %s "$first/launcher.exe") and $(stat -c %s "$second/launcher.exe") bytes);" \
-        "first differing offsets (decimal, 1-based) and octal bytes:" >&2
-    cmp -l "$first/launcher.exe" "$second/launcher.exe" | head -20 >&2 || true
+    echo "FAIL: the two builds differ ($(stat -c %s "$first/launcher.exe") and $(stat -c %s "$second/launcher.exe") bytes)" >&2
+    # diffoscope says where: which section, header field or resource. Without it, the offsets.
+    if command -v diffoscope >/dev/null; then
+        diffoscope --text - --text-color never --no-progress --max-text-report-size 60000 \
+            "$first/launcher.exe" "$second/launcher.exe" >&2 || true
+    else
+        echo "first differing offsets (decimal, 1-based) and octal bytes (diffoscope would say where):" >&2
+        cmp -l "$first/launcher.exe" "$second/launcher.exe" | head -20 >&2 || true
+    fi
     exit 1
 fi
 # The version block follows project(): the copy built as 2.3.4 must say 2.3.4.0. VS_FIXEDFILEINFO:
