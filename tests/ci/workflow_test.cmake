@@ -36,10 +36,15 @@ function(validate file var)
 endfunction()
 
 file(READ ${WORKFLOW} workflow)
-validate(${WORKFLOW} result)
-if(NOT result EQUAL 0)
-    fail("the validator rejects ${WORKFLOW} (${result}):\n${result_output}")
-endif()
+get_filename_component(workflows_dir ${WORKFLOW} DIRECTORY)
+set(KIT_WORKFLOW ${workflows_dir}/test-kit.yml)
+file(READ ${KIT_WORKFLOW} kit_workflow)
+foreach(file ${WORKFLOW} ${KIT_WORKFLOW})
+    validate(${file} result)
+    if(NOT result EQUAL 0)
+        fail("the validator rejects ${file} (${result}):\n${result_output}")
+    endif()
+endforeach()
 
 # name|text in the workflow|what replaces it: each copy must be rejected.
 set(broken
@@ -113,19 +118,33 @@ reject_broken_copies("${release_checked}" broken_release)
 # by the release target.
 file(STRINGS ${CI_RUN} ci_run_lines)
 list(GET ci_run_lines -1 ci_run_command)
-foreach(what "run: bash .ci/run\n" "uses: ./.github/workflows/ci.yml\n" "cmake --build --preset mingw --target release\n")
+foreach(what "run: bash .ci/run\n" "uses: ./.github/workflows/ci.yml\n" "cmake --build --preset mingw --target release\n"
+        "uses: ./.github/workflows/test-kit.yml\n" "needs: [build, windows, kit]\n")
     string(FIND "${release}" "${what}" at)
     if(at EQUAL -1)
         fail("the release is not built as CI builds it: '${what}' is missing from ${RELEASE_WORKFLOW}")
     endif()
 endforeach()
+# CI runs the kit its Debian job built, and the kit job runs run-tests.cmd on both images.
+foreach(what "path: build/sorvane-launcher-tests-*.zip\n" "uses: ./.github/workflows/test-kit.yml\n")
+    string(FIND "${workflow}" "${what}" at)
+    if(at EQUAL -1)
+        fail("CI does not run the test kit it built: '${what}' is missing from ${WORKFLOW}")
+    endif()
+endforeach()
+foreach(what "os: [windows-2022, windows-2025]\n" "run-tests.cmd\" %KIT_JDKS%")
+    string(FIND "${kit_workflow}" "${what}" at)
+    if(at EQUAL -1)
+        fail("the kit job does not run the kit on both images with their JDKs: '${what}' is missing from ${KIT_WORKFLOW}")
+    endif()
+endforeach()
 
-# A release publishes exactly its seven files, checksummed, with the version's CHANGELOG.md section,
+# A release publishes exactly its eight files, checksummed, with the version's CHANGELOG.md section,
 # the truth about the signature and the rebuild command (.ci/run's) in its notes. The packaging
 # script runs on a stand-in release folder, from a copy of the sources whose CHANGELOG.md has an
 # older release below that the notes must not run into.
 set(release_files LICENSE.txt SHA256SUMS THIRD-PARTY-NOTICES.txt launcher-unsigned.exe launcher.exe
-    sorvane-launcher-${VERSION}.cdx.json sorvane-launcher-${VERSION}.zip)
+    sorvane-launcher-${VERSION}.cdx.json sorvane-launcher-${VERSION}.zip sorvane-launcher-tests-${VERSION}.zip)
 set(stand_in ${WORK_DIR}/stand-in)
 get_filename_component(script_name ${PACKAGE_SCRIPT} NAME)
 get_filename_component(source_dir ${PACKAGE_SCRIPT}/../.. ABSOLUTE)
@@ -136,6 +155,7 @@ file(WRITE ${stand_in}/src/CHANGELOG.md "${changelog}\n## [0.0.1] - 2000-01-01\n
 file(MAKE_DIRECTORY ${stand_in}/release/jre ${stand_in}/release/security)
 file(WRITE ${stand_in}/release/README-vendor.txt "what goes where\r\n")
 file(WRITE ${stand_in}/unsigned.exe "MZ unsigned")
+file(WRITE ${stand_in}/sorvane-launcher-tests-${VERSION}.zip "PK the test kit")
 # The license and the notices as the release target makes them, from this build's link map.
 file(COPY ${BINARY_DIR}/LICENSE.txt DESTINATION ${stand_in}/release)
 execute_process(COMMAND python3 ${source_dir}/scripts/release_files.py notices ${BINARY_DIR}/launcher.map
@@ -156,7 +176,7 @@ foreach(kind signed unsigned unsigned-again)
     endif()
     set(out ${stand_in}/dist-${kind})
     execute_process(COMMAND bash ${stand_in}/src/scripts/${script_name} ${VERSION} ${stand_in}/release
-            ${stand_in}/unsigned.exe ${out} ${out}.md
+            ${stand_in}/unsigned.exe ${out} ${out}.md ${stand_in}/sorvane-launcher-tests-${VERSION}.zip
         RESULT_VARIABLE rc OUTPUT_VARIABLE output ERROR_VARIABLE output)
     file(GLOB made RELATIVE ${out} ${out}/*)
     list(SORT made)
@@ -220,4 +240,4 @@ if(failures GREATER 0)
     message(FATAL_ERROR "${failures} check(s) of the workflows failed")
 endif()
 message("OK: the workflows are valid, ${n} broken copies are rejected, the Windows job does what its page says, "
-        "and a release publishes its seven files, the same bytes each time; its SBOM is ${schema}")
+        "and a release publishes its eight files, the same bytes each time; its SBOM is ${schema}")
