@@ -112,14 +112,23 @@ $signature
 
 ## Checking a download
 
+In the folder that holds the downloads:
+
 \`\`\`sh
-sha256sum --check --ignore-missing SHA256SUMS
-gh attestation verify launcher.exe --repo $repo
-gh attestation verify launcher.exe --repo $repo --predicate-type https://cyclonedx.org/bom
-osslsigncode verify -in launcher.exe    # a signed launcher.exe only
+REPO=$repo
+sha256sum --check --ignore-missing SHA256SUMS    # each file matches SHA256SUMS
+gh attestation verify launcher.exe --repo "\$REPO" \\
+    --signer-workflow "\$REPO/.github/workflows/release.yml" \\
+    --source-ref refs/tags/v$version --deny-self-hosted-runners    # built by this release's workflow
+osslsigncode verify -in launcher.exe             # who signed it (a signed launcher.exe only)
 \`\`\`
 
-On Windows, \`Get-FileHash launcher.exe\` in PowerShell prints the SHA-256 to compare.
+The attestation check works for every file; add \`--predicate-type https://cyclonedx.org/bom\`
+to check the SBOM's attestation for \`launcher.exe\`, \`launcher-unsigned.exe\` or the zip.
+\`gh\` needs network access to GitHub and a login (\`gh auth login\`, or a token in
+\`GH_TOKEN\`), even for a public repository. On Windows, \`Get-FileHash launcher.exe\` in
+PowerShell prints the SHA-256 to compare, and \`Get-AuthenticodeSignature .\\launcher.exe | Format-List\`
+shows the signature. The README's "Checking a download" says what each check proves.
 
 ## Rebuilding it
 
