@@ -3,6 +3,8 @@
 //   <passed> <failed> <skipped>
 //   skipped <test>: <why>        one line for each test that skipped
 //   failed <test>                one line for each test that failed
+// ASCII only, as cmd.exe echoes it in whatever code page its console has: each other character is
+// a '?' there (the XML and the program's output have the whole text).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +12,18 @@
 #include <string>
 
 namespace {
+
+std::string ascii(const std::string& utf8)
+{
+    std::string out;
+    for (unsigned char c : utf8) {
+        if (c < 0x80)
+            out += c == '\n' || c == '\r' ? ' ' : static_cast<char>(c);
+        else if ((c & 0xC0) != 0x80)
+            out += '?';   // the lead byte of a character; its continuation bytes are dropped
+    }
+    return out;
+}
 
 void writeSummary(const char* path)
 {
@@ -30,11 +44,9 @@ void writeSummary(const char* path)
                     if (result.GetTestPartResult(k).skipped())
                         why = result.GetTestPartResult(k).message();
                 }
-                for (char& c : why)
-                    c = c == '\n' || c == '\r' ? ' ' : c;
-                std::fprintf(out, "skipped %s: %s\n", name.c_str(), why.c_str());
+                std::fprintf(out, "skipped %s: %s\n", ascii(name).c_str(), ascii(why).c_str());
             } else if (result.Failed()) {
-                std::fprintf(out, "failed %s\n", name.c_str());
+                std::fprintf(out, "failed %s\n", ascii(name).c_str());
             }
         }
     }

@@ -72,6 +72,30 @@ std::wstring longForm(const std::wstring& path) {
     return out;
 }
 
+bool hasShortForm(const std::wstring& path) {
+    std::wstring out(32768, L'\0');
+    const DWORD n = GetShortPathNameW(path.c_str(), out.data(), static_cast<DWORD>(out.size()));
+    return n > 0 && n < out.size() && out.substr(0, n) != path;
+}
+
+bool codePageWrites(std::wstring_view text) {
+    BOOL usedDefault = FALSE;
+    return GetACP() == CP_UTF8 || text.empty() ||
+           (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, &usedDefault) > 0 &&
+            !usedDefault);
+}
+
+bool codePageBestFitsToSplitCharacters(std::wstring_view text) {
+    for (const wchar_t c : text) {
+        char converted[4];
+        if (WideCharToMultiByte(CP_ACP, 0, &c, 1, converted, sizeof converted, nullptr, nullptr) != 1 ||
+            std::string_view(" \t\"\\").find(converted[0]) == std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
 std::wstring thisModuleDirectory() { return stub::directoryOf(stub::modulePath()); }
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }

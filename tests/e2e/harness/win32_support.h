@@ -35,6 +35,14 @@ std::wstring joinPath(std::wstring_view dir, std::wstring_view name);
 std::wstring fullPath(std::wstring_view path);  // resolves "..", "." and relative paths
 // The long form of an existing path (8.3 names expanded), to tell which file a short path names.
 std::wstring longForm(const std::wstring& path);
+// Whether an existing path has an 8.3 form of its own (volumes may have them turned off).
+bool hasShortForm(const std::wstring& path);
+
+// What a test's row needs of the machine's ANSI code page, which a Java launcher reads its command
+// line in: whether it writes text as it is, and whether its best fit turns every character of
+// text into one of the characters the command-line split acts on (a quote, a backslash, a blank).
+bool codePageWrites(std::wstring_view text);
+bool codePageBestFitsToSplitCharacters(std::wstring_view text);
 
 std::wstring thisModuleDirectory();
 
