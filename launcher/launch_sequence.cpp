@@ -142,8 +142,9 @@ int RunLauncher(Platform& platform)
         if (!located.empty())
             javaw = PathForJava(platform, located.c_str());
     }
-    unsigned long error = javaw.failed() || childCommandLine.failed() ? kNotEnoughMemory : kFileNotFound;
-    bool ran = error == kFileNotFound && !javaw.empty() && platform.runChild(javaw.c_str(), childCommandLine.c_str(), error);
+    const bool outOfMemory = javaw.failed() || childCommandLine.failed();
+    unsigned long error = outOfMemory ? kNotEnoughMemory : kFileNotFound;
+    bool ran = !outOfMemory && !javaw.empty() && platform.runChild(javaw.c_str(), childCommandLine.c_str(), error);
     if (!ran)
         logWithDecimal(platform, "Failed to start Java, error ", error);
     // Written once the child has ended, not when it starts.

@@ -23,7 +23,7 @@ with_display() {
 start_wine_session() {
     mkdir -p "$SORVANE_BUILD"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "wine: creating the build's prefix (once, about 15 s)"
+        echo "wine: creating the prefix $WINEPREFIX (once, about 15 s)"
         wineboot -i >/dev/null 2>&1 || true
         # wineboot leaves the prefix's server running as Debian's wrapper starts it, with -p0, so it
         # would quit whenever its last client had gone, and it would not take the -p below: it is

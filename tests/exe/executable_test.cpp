@@ -14,7 +14,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
 #include <stdexcept>
 #include <string>
@@ -193,92 +192,6 @@ TEST_F(LauncherResources, LoaderAcceptsTheManifest) {
     if (context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
 }
 
-// The keys of the children of the node at `path` in a version block. A node is wLength,
-// wValueLength, wType (1: text, counted in characters), its key, then on 4-byte boundaries its
-// value and each child. VerQueryValueW finds a key but cannot list them.
-std::vector<std::wstring> VersionKeys(const Bytes& block, std::initializer_list<std::wstring_view> path) {
-    auto align = [](size_t at) { return (at + 3) & ~size_t{3}; };
-    auto key = [&](size_t node) {
-        std::wstring key;
-        for (size_t at = node + 6; wchar_t c = block.At<wchar_t>(at); at += 2) key += c;
-        return key;
-    };
-    auto children = [&](size_t node) {
-        const size_t value = align(node + 6 + 2 * (key(node).size() + 1));
-        const size_t end = node + block.At<WORD>(node);
-        std::vector<size_t> out;
-        for (size_t child = align(value + block.At<WORD>(node + 2) * (block.At<WORD>(node + 4) == 1 ? 2 : 1));
-             child < end; child = align(child + block.At<WORD>(child))) {
-            if (block.At<WORD>(child) == 0 || child + block.At<WORD>(child) > end)
-                throw std::runtime_error("corrupt version block");
-            out.push_back(child);
-        }
-        return out;
-    };
-    size_t node = 0;
-    for (std::wstring_view step : path) {
-        const std::vector<size_t> under = children(node);
-        auto next = std::ranges::find_if(under, [&](size_t child) { return key(child) == step; });
-        if (next == under.end()) throw std::runtime_error("no " + Narrow(step) + " in the version block");
-        node = *next;
-    }
-    std::vector<std::wstring> keys;
-    for (size_t child : children(node)) keys.push_back(key(child));
-    return keys;
-}
-
-// Read as Explorer's Details tab reads it. Explorer shows whatever strings are there, so none may be
-// missing or extra (no ProductName, no FileVersion string).
-TEST_F(LauncherResources, VersionBlockHoldsTheProjectsVersionAndThreeStrings) {
-    const std::wstring path = LauncherPath();
-    std::vector<uint8_t> info(GetFileVersionInfoSizeW(path.c_str(), nullptr));
-    ASSERT_FALSE(info.empty()) << "no version block, error " << GetLastError();
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
-    auto query = [&](const std::wstring& subBlock) {
-        void* value = nullptr;
-        UINT length = 0;
-        if (!VerQueryValueW(info.data(), subBlock.c_str(), &value, &length)) length = 0;
-        return std::pair{static_cast<const uint8_t*>(value), length};
-    };
-
-    constexpr WORD version[] = {SORVANE_VERSION};
-    const DWORD ms = MAKELONG(version[1], version[0]), ls = MAKELONG(version[3], version[2]);
-    const auto [fixedData, fixedSize] = query(L"\\");
-    ASSERT_EQ(fixedSize, sizeof(VS_FIXEDFILEINFO));
-    VS_FIXEDFILEINFO f;
-    std::memcpy(&f, fixedData, sizeof f);
-    EXPECT_EQ(f.dwSignature, static_cast<DWORD>(VS_FFI_SIGNATURE));
-    EXPECT_EQ((std::vector{f.dwFileVersionMS, f.dwFileVersionLS, f.dwProductVersionMS, f.dwProductVersionLS}),
-              (std::vector{ms, ls, ms, ls}))
-        << "file version, then product version";
-    EXPECT_EQ((std::vector{f.dwFileFlagsMask, f.dwFileFlags, f.dwFileOS, f.dwFileType, f.dwFileSubtype,
-                           f.dwFileDateMS, f.dwFileDateLS}),
-              std::vector<DWORD>(7, 0))
-        << "flags mask, flags, OS, type, subtype, date";
-
-    const auto [translation, translationSize] = query(L"\\VarFileInfo\\Translation");
-    EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(translation), translationSize),
-              std::string_view("\x09\x04\xb0\x04", 4))
-        << "only US English, Unicode";
-
-    const std::pair<std::wstring, std::wstring> strings[] = {
-        {L"Comments", L"Sorvane Launcher"},
-        {L"CompanyName", L"Sorvane"},
-        {L"FileDescription", L"Sorvane Application Launcher"},
-    };
-    for (const auto& [key, text] : strings) {
-        const auto [value, length] = query(L"\\StringFileInfo\\040904b0\\" + key);
-        // Counted in characters, the one terminating null included; windres adds it.
-        EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(value), length), text + L'\0') << Narrow(key);
-    }
-    const Bytes block = Find(RT_VERSION, MAKEINTRESOURCEW(1));
-    EXPECT_EQ(VersionKeys(block, {}), (std::vector<std::wstring>{L"StringFileInfo", L"VarFileInfo"}));
-    EXPECT_EQ(VersionKeys(block, {L"StringFileInfo"}), std::vector<std::wstring>{L"040904b0"}) << "one string table";
-    std::vector<std::wstring> keys = VersionKeys(block, {L"StringFileInfo", L"040904b0"});
-    std::ranges::sort(keys);
-    EXPECT_EQ(keys, (std::vector<std::wstring>{L"Comments", L"CompanyName", L"FileDescription"}));
-}
-
 // ---------------------------------------------------------------------------------------------
 // The PE image as the loader sees it, read straight from the file.
 
@@ -390,8 +303,8 @@ TEST_F(LauncherImage, ContainsNoSourcePath) {
 // Not the MinGW runtime DLLs (libstdc++, libgcc, libwinpthread) nor GoogleTest's either: a clean
 // Windows has none, and MSYS2 has them only on its own shell's PATH.
 bool EveryWindowsHas(std::string dll) {
-    static const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll",   "shell32.dll", "shlwapi.dll",
-                                                     "advapi32.dll", "version.dll", "msvcrt.dll"};
+    static const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll", "shell32.dll", "shlwapi.dll",
+                                                     "advapi32.dll", "msvcrt.dll"};
     for (char& c : dll) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     const bool universalCrt = dll.starts_with("api-ms-win-crt-") && dll.ends_with(".dll");
     return universalCrt || std::ranges::count(allowed, dll) == 1;

@@ -12,9 +12,10 @@ for tool in wine wineboot wineserver winepath python3; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (scripts/setup.sh installs it)"; exit 77; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-kit.XXXXXX")
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+export WINEPREFIX="$work/prefix"   # a fresh one, not the build's
 cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
+    stop_wine_session
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -25,15 +26,7 @@ kits=("$work"/unpacked/*)
 [ ${#kits[@]} -eq 1 ] && [ -f "${kits[0]}/run-tests.cmd" ] || { echo "FAIL: the zip holds no one folder with run-tests.cmd" >&2; exit 1; }
 kit=${kits[0]}
 
-# A fresh prefix, its server kept alive for the run, and Wine's background programs started
-# before the run (they would otherwise hold the output). Without a window manager Wine waits
-# about 2 s for each closing message box.
-wineboot -i >/dev/null 2>&1 || true
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1
-wine cmd /c exit >/dev/null 2>&1 || true
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+start_wine_session >/dev/null
 
 rm -rf "$results"
 mkdir -p "$results"

@@ -107,6 +107,8 @@ const ChildLineCase kChildLines[] = {
     // Look-alikes go over as '?', which is what a Java of any age reads then: one argument still.
     {"LookAlikesInTheArgument", L"C:\\A\\", Runtime::System, false, L"a＂ -x b＼", Quoting::Quoted,
      LR"("javaw.exe " -DSorvaneInstallPath="C:\A\\" -jar "C:\A\getdown-launcher-1.8.6.jar" "a? -x b?")"},
+    // An empty argument still goes over, as "".
+    {"EmptyArgument", L"C:\\A\\", Runtime::System, false, L"", Quoting::Quoted, nullptr},
     {"LookAlikesInARawArgument", L"C:\\A\\", Runtime::System, false, L"\"a\" ʺ-x\u3000b", Quoting::Raw, nullptr},
     {"LookAlikesInALongPath", L"C:\\Apps＂ Tool\u2002＼", Runtime::Local, true, L"ARG", Quoting::Quoted, nullptr},
     {"Unc", L"\\\\server\\share\\Tool\\", Runtime::System, true, L"ARG", Quoting::Quoted, nullptr},
