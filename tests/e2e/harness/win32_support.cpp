@@ -86,16 +86,6 @@ bool codePageWrites(std::wstring_view text) {
             !usedDefault);
 }
 
-bool codePageBestFitsToSplitCharacters(std::wstring_view text) {
-    for (const wchar_t c : text) {
-        char converted[4];
-        if (WideCharToMultiByte(CP_ACP, 0, &c, 1, converted, sizeof converted, nullptr, nullptr) != 1 ||
-            std::string_view(" \t\"\\").find(converted[0]) == std::string_view::npos)
-            return false;
-    }
-    return true;
-}
-
 std::wstring thisModuleDirectory() { return stub::directoryOf(stub::modulePath()); }
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }

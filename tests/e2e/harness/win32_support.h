@@ -38,11 +38,9 @@ std::wstring longForm(const std::wstring& path);
 // Whether an existing path has an 8.3 form of its own (volumes may have them turned off).
 bool hasShortForm(const std::wstring& path);
 
-// What a test's row needs of the machine's ANSI code page, which a Java launcher reads its command
-// line in: whether it writes text as it is, and whether its best fit turns every character of
-// text into one of the characters the command-line split acts on (a quote, a backslash, a blank).
+// Whether the machine's ANSI code page, in which a Java launcher reads its command line, writes
+// text as it is: what a test's row may need of it.
 bool codePageWrites(std::wstring_view text);
-bool codePageBestFitsToSplitCharacters(std::wstring_view text);
 
 std::wstring thisModuleDirectory();
 
