@@ -2,8 +2,9 @@
 //
 // A Java launcher (java.exe, javaw.exe) reads its command line with GetCommandLineA and finds its
 // own runtime files from its module path in the active ANSI code page; a character that code page
-// lacks arrives as '?', and the path names nothing. Such a path is handed over in its short (8.3)
-// form, which is plain ASCII and names the same file. Every other path goes over as it is.
+// lacks arrives as '?', and the path names nothing; with UTF-8 as that code page, an older Java
+// garbles every character outside ASCII. Such a path is handed over in its short (8.3) form, which
+// is plain ASCII and names the same file. Every other path goes over as it is.
 #pragma once
 
 #include "launcher/buffer.h"

@@ -3,10 +3,11 @@
 //   2. split the command line; without an argument to forward, end here; refuse an install
 //      directory that is not fully qualified;
 //   3. run "java -version" and log the version found;
-//   4. choose the machine's runtime (1.7 or later) or the bundled one, and log the choice;
+//   4. choose the machine's runtime or the bundled one, and log the choice;
 //   5. for the bundled runtime, check that its javaw.exe exists; if not, log, show the box, end;
-//   6. build the child command line, start the child (the machine's javaw.exe beside the java.exe
-//      that answered), wait for it, log "Sorvane Launcher started".
+//   6. build the child command line, start the child, wait for it, log "Sorvane Launcher started".
+// The machine's runtime is chosen only when it is 1.7 or later and has a javaw.exe beside the
+// java.exe that answered; that javaw.exe is the one started.
 // Every path handed to a Java runtime, on its command line or as the program started, is in a
 // form Java can read (see java_path.h), and no text on that command line or echoed of it holds a
 // character that an older Java would read as a quote, a backslash or a blank (see
@@ -21,9 +22,7 @@
 
 namespace sorvane {
 
-// ERROR_FILE_NOT_FOUND, reported when no javaw.exe can be found to start, and
-// ERROR_NOT_ENOUGH_MEMORY, when its path or command line could not be held.
-static constexpr unsigned long kFileNotFound = 2;
+// ERROR_NOT_ENOUGH_MEMORY, reported when javaw.exe's path or command line could not be held.
 static constexpr unsigned long kNotEnoughMemory = 8;
 
 static void logWithDecimal(Platform& platform, const char* text, unsigned long value)
@@ -34,17 +33,14 @@ static void logWithDecimal(Platform& platform, const char* text, unsigned long v
     platform.log(message.c_str());
 }
 
-// The machine's javaw.exe is the one beside the java.exe whose version was just checked, so a
-// stale javaw.exe earlier on PATH is never started; only where that directory has none is it
-// looked for the way java.exe was. Empty when there is none.
-static WideBuffer systemJavaw(Platform& platform, const WideBuffer& java)
+// The machine's runtime is used only through the javaw.exe beside the java.exe whose version was
+// just checked: one found elsewhere (a stale one on PATH) may be any version at all. Some
+// installers leave bin\ without javaw.exe; such a Java counts as none. Empty when there is none.
+static WideBuffer javawBeside(Platform& platform, const WideBuffer& java)
 {
-    WideBuffer javaw;
-    if (java.empty())
-        return javaw;
-    javaw = DirectoryOf(java.c_str());
+    WideBuffer javaw = DirectoryOf(java.c_str());
     javaw.append(kJavawName);
-    if (!platform.fileExists(javaw.c_str()) && !platform.findProgram(kJavawName, javaw))
+    if (javaw.failed() || !platform.fileExists(javaw.c_str()))
         javaw.clear();
     return javaw;
 }
@@ -94,10 +90,14 @@ int RunLauncher(Platform& platform)
     // The install as it is on disk, for the launcher's own checks, and as Java reads it, for the
     // child's command line and the program started.
     const InstallLayout onDisk = LayoutIn(installDirectory);
-    const InstallLayout forJava = LayoutIn(PathForJava(platform, onDisk.installDirectory.c_str()).c_str());
+    const WideBuffer installForJava = PathForJava(platform, onDisk.installDirectory.c_str());
+    const InstallLayout forJava = LayoutIn(installForJava.c_str());
     const LookAlikeTest lookAlike = platform.lookAlikeTest();
+    WideBuffer systemJavaw;
+    if (found && JavaVersionNumber(versionText.c_str()) >= SYSTEM_JAVA_MIN_VERSION)
+        systemJavaw = javawBeside(platform, java);
     Runtime runtime = Runtime::System;
-    if (found && JavaVersionNumber(versionText.c_str()) >= SYSTEM_JAVA_MIN_VERSION) {
+    if (!systemJavaw.empty()) {
         platform.log("System JRE version >= 1.7, using system JRE");
     } else {
         // The two spaces before "using" are what log readers have always matched.
@@ -124,8 +124,8 @@ int RunLauncher(Platform& platform)
     ReplaceLookAlikes(archive, lookAlike);
     platform.echo(archive.c_str());
 
-    WideBuffer childCommandLine =
-        ChildCommandLine(runtime, forJava, trustStoreExists, ArgumentForJava(platform, forwarded.c_str()), lookAlike);
+    const ForwardedArgument argument = ArgumentForJava(platform, forwarded.c_str());
+    WideBuffer childCommandLine = ChildCommandLine(runtime, forJava, trustStoreExists, argument, lookAlike);
     if (childCommandLine.size() > kMaxCommandLineLength) {
         platform.log("Command line too long");
         return kExitChildNotStarted;
@@ -135,16 +135,18 @@ int RunLauncher(Platform& platform)
     // Started through the same form as its command line names it: the JVM finds its own files
     // from the path it was started by.
     WideBuffer javaw;
-    if (runtime == Runtime::Local) {
+    if (runtime == Runtime::Local)
         javaw.append(forJava.localJavaPath);
-    } else {
-        WideBuffer located = systemJavaw(platform, java);
-        if (!located.empty())
-            javaw = PathForJava(platform, located.c_str());
-    }
-    const bool outOfMemory = javaw.failed() || childCommandLine.failed();
-    unsigned long error = outOfMemory ? kNotEnoughMemory : kFileNotFound;
-    bool ran = !outOfMemory && !javaw.empty() && platform.runChild(javaw.c_str(), childCommandLine.c_str(), error);
+    else
+        javaw = PathForJava(platform, systemJavaw.c_str());
+    // A buffer that could not grow holds its text cut short; nothing built from one is handed to
+    // Java. These are every buffer the child's program and command line are made of.
+    const bool outOfMemory = forwarded.failed() || installForJava.failed() || forJava.installDirectory.failed() ||
+                             forJava.localJavaPath.failed() || forJava.trustStorePath.failed() ||
+                             forJava.updaterJarPath.failed() || argument.text.failed() || javaw.failed() ||
+                             childCommandLine.failed();
+    unsigned long error = kNotEnoughMemory;
+    bool ran = !outOfMemory && platform.runChild(javaw.c_str(), childCommandLine.c_str(), error);
     if (!ran)
         logWithDecimal(platform, "Failed to start Java, error ", error);
     // Written once the child has ended, not when it starts.

@@ -28,8 +28,9 @@ public:
 
     virtual bool fileExists(const wchar_t* path) = 0;
 
-    // True when every character of text exists in the active ANSI code page, the one in which a
-    // Java launcher reads its command line and its own path.
+    // True when a Java launcher reads text whole: every character exists in the active ANSI code
+    // page, the one in which it reads its command line and its own path (ASCII only where that
+    // code page is UTF-8).
     virtual bool readableByJava(const wchar_t* text) = 0;
 
     // How the active ANSI code page tells a look-alike (see command_line.h).

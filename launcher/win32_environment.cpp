@@ -14,21 +14,32 @@ bool ReadEnvironmentVariable(const wchar_t* name, WideBuffer& value)
     return FillBuffer(value, [name](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
 }
 
-// Readable: every character of text has its own character in the active ANSI code page, so no
-// best-fit look-alike ('ł' for 'l') and no default character ('?') is needed.
-bool Win32Platform::readableByJava(const wchar_t* text)
+bool ReadableInCodePage(unsigned codePage, const wchar_t* text)
 {
+    // A Java launcher before JDK 19, 17.0.5 and 11.0.17 (JDK-8272352) garbles whatever is not
+    // ASCII on a UTF-8 command line, so with UTF-8 as the system code page (a Windows 10 option)
+    // only ASCII is readable. The flags below are not allowed with it.
     size_t length = WideBuffer::length(text);
-    // UTF-8 as the system code page (a Windows 10 option) holds every character; the flags below
-    // are not allowed with it.
-    if (length == 0 || GetACP() == CP_UTF8)
+    if (codePage == CP_UTF8) {
+        for (size_t i = 0; i < length; ++i) {
+            if (text[i] >= 0x80)
+                return false;
+        }
+        return true;
+    }
+    if (length == 0)
         return true;
     if (length > 0x7fffffff)
         return false;
     BOOL usedDefault = FALSE;
-    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length), nullptr, 0, nullptr,
+    int bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length), nullptr, 0, nullptr,
                                     &usedDefault);
     return bytes > 0 && !usedDefault;
+}
+
+bool Win32Platform::readableByJava(const wchar_t* text)
+{
+    return ReadableInCodePage(GetACP(), text);
 }
 
 // Decided by the code page's own best fit (WideCharToMultiByte without WC_NO_BEST_FIT_CHARS).

@@ -5,7 +5,6 @@
 #include <cstddef>
 
 #include "launcher/install_layout.h"
-#include "launcher/log/launcher_log.h"
 #include "launcher/win32_files.h"
 
 namespace sorvane {
@@ -46,7 +45,7 @@ const wchar_t* Win32Platform::installDirectory()
 void Win32Platform::log(const char* message)
 {
     // The day's file name is echoed with every record, whether or not the record could be written.
-    WideBuffer fileName = WriteLogRecord(message);
+    WideBuffer fileName = log_.write(message);
     if (!fileName.empty())
         echoLine(fileName.c_str());
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "launcher/buffer.h"
+#include "launcher/log/launcher_log.h"
 #include "launcher/platform.h"
 
 namespace sorvane {
@@ -28,6 +29,7 @@ public:
 
 private:
     WideBuffer installDirectory_;
+    LauncherLog log_;
 };
 
 }  // namespace sorvane

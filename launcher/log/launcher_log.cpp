@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <ctime>
-
 #include "launcher/handle.h"
 #include "launcher/log/log_record.h"
 #include "launcher/win32_environment.h"
@@ -11,17 +9,18 @@
 
 namespace sorvane {
 
-// How long a record waits for other launchers writing the same file before it is given up.
-static constexpr DWORD kLockPatienceMs = 2000;
+// How long a record waits for the day's file, held by a scanner or locked by other launchers
+// writing it, before it is given up.
+static constexpr DWORD kPatienceMs = 2000;
 
-static bool readLocalTime(CalendarTime& out)
+// The machine's local time as Windows keeps it. The C runtime's localtime would read TZ, which a
+// Cygwin or MSYS shell sets to a zone name that it takes for UTC, and would keep the zone it read
+// first for the whole run.
+static CalendarTime localTime()
 {
-    time_t now = time(nullptr);
-    const tm* local = localtime(&now);
-    if (!local)
-        return false;
-    out = {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec};
-    return true;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
 static void ensureDirectory(const WideBuffer& directory)
@@ -36,13 +35,12 @@ static void ensureDirectory(const WideBuffer& directory)
 // not atomic everywhere (Wine tears them), and a record must never land half-written. Under the
 // lock the end of the file is ours, so a write that comes up short (a full disk or quota lands
 // part of the bytes) is undone by cutting the file back to where the record began.
-static void appendLocked(HANDLE file, const ByteBuffer& record)
+static bool appendLocked(HANDLE file, const ByteBuffer& record, ULONGLONG deadline)
 {
     OVERLAPPED whole = {};
-    ULONGLONG deadline = GetTickCount64() + kLockPatienceMs;
     while (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
         if (GetTickCount64() >= deadline)
-            return;
+            return false;
         Sleep(1);
     }
     FILE_END_OF_FILE_INFO before = {};
@@ -57,6 +55,7 @@ static void appendLocked(HANDLE file, const ByteBuffer& record)
             SetFileInformationByHandle(file, FileEndOfFileInfo, &before, sizeof before);
     }
     UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
+    return true;
 }
 
 static UniqueHandle openLogFile(const WideBuffer& path, DWORD access)
@@ -66,13 +65,29 @@ static UniqueHandle openLogFile(const WideBuffer& path, DWORD access)
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-WideBuffer WriteLogRecord(const char* message)
+// Write access is what lets a short write be cut back; a file whose permissions allow only
+// appending still gets its records, appended as before. A scanner that has the fresh file open
+// (Defender, SentinelOne) makes every open fail with a sharing violation, whatever sharing is
+// asked, for as long as it reads: that one is waited out.
+static UniqueHandle openLogFileWithin(const WideBuffer& path, ULONGLONG deadline)
 {
+    for (;;) {
+        UniqueHandle file = openLogFile(path, FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA);
+        if (!file && GetLastError() == ERROR_ACCESS_DENIED)
+            file = openLogFile(path, FILE_READ_DATA | FILE_APPEND_DATA);
+        if (file || GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount64() >= deadline)
+            return file;
+        Sleep(10);
+    }
+}
+
+WideBuffer LauncherLog::write(const char* message)
+{
+    if (!message)
+        return WideBuffer();
     // One reading of the clock names the file and stamps the record, so a record written at
     // midnight never lands in the other day's file.
-    CalendarTime now;
-    if (!message || !readLocalTime(now))
-        return WideBuffer();
+    const CalendarTime now = localTime();
     WideBuffer fileName = LogFileName(now);
 
     // An unset USERPROFILE leaves the path at the root of the current drive.
@@ -87,13 +102,12 @@ WideBuffer WriteLogRecord(const char* message)
     if (path.failed() || record.failed() || record.size() > MAXDWORD)
         return fileName;
 
-    // Write access is what lets a short write be cut back; a file whose permissions allow only
-    // appending still gets its records, appended as before.
-    UniqueHandle file = openLogFile(path, FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA);
-    if (!file && GetLastError() == ERROR_ACCESS_DENIED)
-        file = openLogFile(path, FILE_READ_DATA | FILE_APPEND_DATA);
-    if (file)
-        appendLocked(file.get(), record);
+    // Once a record is lost, the file is taken to be unavailable for the rest of the run: later
+    // records try once and do not wait, so a log held for good delays a start by one patience.
+    const ULONGLONG deadline = patient_ ? GetTickCount64() + kPatienceMs : 0;
+    UniqueHandle file = openLogFileWithin(path, deadline);
+    if (!file || !appendLocked(file.get(), record, deadline))
+        patient_ = false;
     return fileName;
 }
 

@@ -246,17 +246,34 @@ TEST_F(LaunchSequence, ProgramsPlantedInTheCurrentDirectoryAreNeverRun)
     }
 }
 
+// The machine's javaw.exe runs only from beside the java.exe whose version was checked; a Java
+// with none there (as some installers leave bin\) counts as none, whatever else is on PATH.
 TEST_F(LaunchSequence, SystemJavawIsTheOneBesideTheJavaThatAnswered)
 {
-    Sandbox& s = layOut({.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.8.0_281"))}}});
-    const std::wstring stale = s.root() + L"\\stale-javaw";
-    placeJavawStub(stale);
-    const std::wstring path = findVariable(s.environmentFor({}), L"PATH").value();
-    LaunchResult r = s.run({.args = L"ARG", .env = {{L"PATH", stale + L";" + path}}});
-    EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_TRUE(readStubActivity(stale).javawRuns.empty()) << "a javaw.exe whose version was never checked ran";
-    ASSERT_EQ(r.at(StubDir::Java).javawRuns.size(), 1u);
-    EXPECT_EQ(r.at(StubDir::Java).javawRuns[0].argv.at(0), L"javaw.exe ");
+    const struct {
+        const char* name;
+        bool javawBeside;
+        const wchar_t* otherJavawOnPath;   // "before" or "after" the Java that answers; null: none
+    } cases[] = {{"stale javaw.exe earlier on PATH", true, L"before"},
+                 {"older javaw.exe later on PATH", false, L"after"},
+                 {"no javaw.exe anywhere", false, nullptr}};
+    for (const auto& c : cases) {
+        Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = c.javawBeside,
+                                                         .javaScript = StubScript().javaVersion("11.0.2-BellSoft")}},
+                                       {StubDir::Jre, BundledJava()}}});
+        const std::wstring other = s.root() + L"\\other-javaw";
+        placeJavawStub(other);
+        std::wstring path = findVariable(s.environmentFor({}), L"PATH").value();
+        if (c.otherJavawOnPath)
+            path = std::wstring(c.otherJavawOnPath) == L"before" ? other + L";" + path : path + L";" + other;
+        LaunchResult r = s.run({.args = L"ARG", .env = {{L"PATH", path}}});
+        EXPECT_EQ(r.exitCode, 0u) << c.name;
+        EXPECT_EQ(Messages(r), (std::vector<std::string>{kStart, "System java version: 11.0.2-BellSoft",
+                                                         c.javawBeside ? kSystem : kBundled, kStarted})) << c.name;
+        EXPECT_TRUE(readStubActivity(other).javawRuns.empty()) << c.name << ": a javaw.exe whose version was never checked ran";
+        EXPECT_EQ(r.at(StubDir::Java).javawRuns.size(), c.javawBeside ? 1u : 0u) << c.name;
+        EXPECT_EQ(r.at(StubDir::Jre).javawRuns.size(), c.javawBeside ? 0u : 1u) << c.name;
+    }
 }
 
 TEST_F(LaunchSequence, CallerReadingTheOutputSeesItEndWithTheLauncherWhileTheProbeLingers)

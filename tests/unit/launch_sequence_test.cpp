@@ -1,6 +1,7 @@
 #include "launcher/launch_sequence.h"
 
 #include "launcher/java_path.h"
+#include "launcher/win32_environment.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ public:
     std::map<std::wstring, std::wstring> programs = {{L"java.exe", L"C:\\Java\\bin\\java.exe"}};  // the search finds
     std::set<std::wstring> existing;
     std::map<std::wstring, std::wstring> shortForms;   // what GetShortPathNameW gives; absent: it fails
+    std::set<std::wstring> shortFormsOutOfMemory;      // whose short form is cut short by a failed allocation
     bool childStarts = true;
     unsigned long childError = 0;
 
@@ -58,7 +60,15 @@ public:
         return true;
     }
     LookAlikeTest lookAlikeTest() override { return nullptr; }
-    bool shortPath(const wchar_t* path, WideBuffer& shortForm) override { return lookUp(shortForms, path, shortForm); }
+    bool shortPath(const wchar_t* path, WideBuffer& shortForm) override
+    {
+        if (!shortFormsOutOfMemory.count(path))
+            return lookUp(shortForms, path, shortForm);
+        shortForm.clear();
+        shortForm.append(L"C:\\CUT");
+        shortForm.reserve(static_cast<size_t>(-1));
+        return true;
+    }
     bool fileExists(const wchar_t* path) override
     {
         fileChecks.emplace_back(path);
@@ -113,7 +123,7 @@ TEST(LaunchSequence, TypicalRunRecordsEveryStepAndStartsTheSystemRuntime)
     EXPECT_EQ(*p.childLine,
               LR"("javaw.exe " -Djavax.net.ssl.trustStore="C:\Apps\Tool\security\cacerts" -DSorvaneInstallPath="C:\Apps\Tool\\" -jar "C:\Apps\Tool\getdown-launcher-1.8.6.jar" "ARG")");
     // With the system runtime the bundled one is never looked at.
-    EXPECT_EQ(p.fileChecks, (std::vector<std::wstring>{kTrustStore, kSystemJavaw}));
+    EXPECT_EQ(p.fileChecks, (std::vector<std::wstring>{kSystemJavaw, kTrustStore}));
     EXPECT_EQ(p.echoes.back(), *p.childLine);
 }
 
@@ -147,14 +157,12 @@ TEST_P(RuntimeChoice, FollowsTheVersionFound)
     const VersionCase& c = GetParam();
     FakePlatform p;
     p.probeOutput = c.probeOutput;
-    p.existing = {kLocalJava};
-    p.programs[L"javaw.exe"] = L"C:\\Other\\javaw.exe";
+    p.existing = {kLocalJava, kSystemJavaw};
     EXPECT_EQ(RunLauncher(p), kExitChildEnded);
     ASSERT_GE(p.records.size(), 3u);
     EXPECT_EQ(p.records[1], "System java version: " + c.version);
     EXPECT_EQ(p.records[2], c.system ? kSystem : kBundled);
-    // Without a javaw.exe beside the java.exe that answered, it is searched for by name.
-    EXPECT_EQ(*p.childProgram, c.system ? L"C:\\Other\\javaw.exe" : kLocalJava);
+    EXPECT_EQ(*p.childProgram, c.system ? kSystemJavaw : kLocalJava);
     EXPECT_EQ(p.childLine->rfind(c.system ? L"\"javaw.exe \" " : L"\"" + kLocalJava + L"\" ", 0), 0u);
 }
 
@@ -217,13 +225,42 @@ TEST(LaunchSequence, ChildThatCannotStartIsReportedWithItsErrorCode)
     ASSERT_GE(p.records.size(), 2u);
     EXPECT_EQ(p.records[p.records.size() - 2], "Failed to start Java, error 193");
     EXPECT_EQ(p.records.back(), kStarted);
+}
 
-    // No javaw.exe beside java.exe nor anywhere the search looks: nothing to start.
-    FakePlatform nowhere;
-    nowhere.probeOutput = "java version \"1.8.0_281\"";
-    EXPECT_EQ(RunLauncher(nowhere), kExitChildNotStarted);
-    EXPECT_FALSE(nowhere.childProgram);
-    EXPECT_EQ(nowhere.records[nowhere.records.size() - 2], "Failed to start Java, error 2");
+// A Java that answers 1.7 or later but has no javaw.exe beside its java.exe counts as none, even
+// with one elsewhere on the search: that one's version was never checked.
+TEST(LaunchSequence, JavaWithoutJavawBesideItIsPassedOverForTheBundledRuntime)
+{
+    for (bool bundled : {true, false}) {
+        FakePlatform p;
+        p.probeOutput = "openjdk version \"11.0.2-BellSoft\"";
+        p.programs[L"javaw.exe"] = L"C:\\Java6\\bin\\javaw.exe";
+        p.existing = {L"C:\\Java6\\bin\\javaw.exe"};
+        if (bundled)
+            p.existing.insert(kLocalJava);
+        EXPECT_EQ(RunLauncher(p), bundled ? kExitChildEnded : kExitNoRuntime);
+        EXPECT_EQ(p.records[2], kBundled);
+        EXPECT_EQ(p.childProgram, bundled ? std::optional(kLocalJava) : std::nullopt);
+        EXPECT_EQ(p.boxText.has_value(), !bundled);
+    }
+}
+
+// Text that a failed allocation cut short never reaches Java, whichever buffer it is in.
+TEST(LaunchSequence, BufferThatCouldNotGrowStartsNoChild)
+{
+    const std::wstring cyrillic = L"C:\\Дмитрий\\";
+    for (const std::wstring& cut : {cyrillic, cyrillic + L"Documents", cyrillic + L"bin\\javaw.exe"}) {
+        FakePlatform p;
+        p.probeOutput = "java version \"1.8.0_281\"";
+        p.programs[L"java.exe"] = cyrillic + L"bin\\java.exe";
+        p.line = L"launcher.exe " + cyrillic + L"Documents";
+        p.installDir = cut == cyrillic ? cyrillic : L"C:\\Apps\\Tool\\";
+        p.existing = {cyrillic + L"Documents", cyrillic + L"bin\\javaw.exe"};
+        p.shortFormsOutOfMemory = {cut};
+        EXPECT_EQ(RunLauncher(p), kExitChildNotStarted);
+        EXPECT_FALSE(p.childProgram);
+        EXPECT_EQ(p.records.end()[-2], "Failed to start Java, error 8");
+    }
 }
 
 TEST(LaunchSequence, LongestCommandLineCreateProcessTakesIsStartedAndOneMoreIsNot)
@@ -321,6 +358,24 @@ const JavaFormCase kJavaForms[] = {
 
 INSTANTIATE_TEST_SUITE_P(Paths, JavaForm, ::testing::ValuesIn(kJavaForms),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What a Java launcher reads whole in each system code page. With UTF-8 (65001) only ASCII is: a
+// Java before 11.0.17, 17.0.5 and 19 garbles the rest.
+TEST(JavaReads, OnlyWhatTheCodePageHoldsAndOnlyAsciiUnderUtf8)
+{
+    const struct {
+        unsigned codePage;
+        const wchar_t* text;
+        bool readable;
+    } rows[] = {
+        {1252, L"C:\\Users\\Jürgen Café", true},   {1252, L"C:\\Users\\Дмитрий", false},
+        {1252, L"Zażółć", false},                     {1251, L"C:\\Users\\Дмитрий", true},
+        {65001, L"C:\\Users\\Jürgen Café", false}, {65001, L"C:\\Users\\Дмитрий", false},
+        {65001, L"C:\\Users\\JRGENC~1\\", true},   {65001, L"", true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ReadableInCodePage(row.codePage, row.text), row.readable) << row.codePage;
+}
 
 TEST(LaunchSequence, InstallDirectoryJavaCannotReadIsHandedOverInItsShortForm)
 {
