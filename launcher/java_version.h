@@ -15,6 +15,9 @@ inline constexpr double SYSTEM_JAVA_MIN_VERSION = 1.699;
 // "Picked up JAVA_TOOL_OPTIONS: ..." lines of well over a kilobyte before the version.
 inline constexpr size_t kProbeOutputLimit = 65536;
 
+// How long the probe waits for an answer, in all, before it counts as no runtime.
+inline constexpr unsigned long kProbeTimeoutMs = 15000;
+
 // JavaVersionText never holds more than this many characters.
 inline constexpr size_t kJavaVersionTextLimit = 99;
 

@@ -17,9 +17,6 @@
 
 namespace sorvane {
 
-// How long the probe waits for an answer, in all, before it counts as no runtime.
-static constexpr DWORD kProbeTimeoutMs = 15000;
-
 static bool createProbePipe(UniqueHandle& readEnd, UniqueHandle& writeEnd)
 {
     // One probe per process: the process id and the fine-grained clock make the name unique and

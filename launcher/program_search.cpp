@@ -30,24 +30,54 @@ static bool isFileIn(const wchar_t* directory, size_t length, const wchar_t* fil
     return !path.failed() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-static bool isFileInSystemDirectory(const WideBuffer& base, const wchar_t* suffix, const wchar_t* fileName, WideBuffer& path)
-{
-    if (base.empty())
-        return false;
-    WideBuffer directory;
-    directory.append(base);
-    directory.append(suffix);
-    return isFileIn(directory.c_str(), directory.size(), fileName, path);
-}
+namespace {
+
+// One place of the search after another, each told to the observer when there is one.
+class Search {
+public:
+    Search(const wchar_t* fileName, WideBuffer& path, SearchObserver* observer)
+        : fileName_(fileName), path_(path), observer_(observer)
+    {
+    }
+
+    bool found(SearchPlace place, const wchar_t* directory, size_t length)
+    {
+        bool there = isFileIn(directory, length, fileName_, path_);
+        tell(place, directory, length, there ? SearchOutcome::Found : SearchOutcome::NotThere);
+        return there;
+    }
+    bool foundIn(SearchPlace place, const WideBuffer& base, const wchar_t* suffix)
+    {
+        if (base.empty())
+            return false;
+        WideBuffer directory;
+        directory.append(base);
+        directory.append(suffix);
+        return found(place, directory.c_str(), directory.size());
+    }
+    void tell(SearchPlace place, const wchar_t* directory, size_t length, SearchOutcome outcome)
+    {
+        if (observer_)
+            observer_->looked(place, directory, length, outcome);
+    }
+
+private:
+    const wchar_t* fileName_;
+    WideBuffer& path_;
+    SearchObserver* observer_;
+};
+
+}  // namespace
 
 bool Win32Platform::findProgram(const wchar_t* fileName, WideBuffer& path)
 {
-    if (isFileIn(installDirectory_.c_str(), installDirectory_.size(), fileName, path))
+    Search search(fileName, path, searchObserver_);
+    if (search.found(SearchPlace::InstallDirectory, installDirectory_.c_str(), installDirectory_.size()))
         return true;
     WideBuffer windows = WindowsDirectory();
-    if (isFileInSystemDirectory(SystemDirectory(), L"", fileName, path) ||
-        isFileInSystemDirectory(windows, L"\\System", fileName, path) ||
-        isFileInSystemDirectory(windows, L"", fileName, path))
+    if (search.foundIn(SearchPlace::SystemDirectory, SystemDirectory(), L"") ||
+        search.foundIn(SearchPlace::SystemDirectory16, windows, L"\\System") ||
+        search.foundIn(SearchPlace::WindowsDirectory, windows, L""))
         return true;
 
     WideBuffer searchPath;
@@ -56,7 +86,9 @@ bool Win32Platform::findProgram(const wchar_t* fileName, WideBuffer& path)
         const wchar_t* entry = nullptr;
         size_t length = 0;
         while (entries.next(entry, length)) {
-            if (IsFullyQualifiedPath(entry, length) && isFileIn(entry, length, fileName, path))
+            if (!IsFullyQualifiedPath(entry, length))
+                search.tell(SearchPlace::PathEntry, entry, length, SearchOutcome::NotFullyQualified);
+            else if (search.found(SearchPlace::PathEntry, entry, length))
                 return true;
         }
     }

@@ -32,6 +32,11 @@ static void echoLine(const wchar_t* line)
 
 Win32Platform::Win32Platform() : installDirectory_(DirectoryOf(ModuleFilePath().c_str())) {}
 
+Win32Platform::Win32Platform(const wchar_t* installDirectory)
+{
+    installDirectory_.append(installDirectory);
+}
+
 const wchar_t* Win32Platform::commandLine()
 {
     return GetCommandLineW();
@@ -77,19 +82,28 @@ static bool onNonInteractiveWindowStation(HMODULE user32)
     return !(flags.dwFlags & WSF_VISIBLE);
 }
 
-void Win32Platform::showMessageBox(const wchar_t* text, const wchar_t* caption)
+// USER32 is loaded only when a box is at stake: importing it would cost every start its whole GUI
+// chain. It is named by its full path in the system directory, which no search order can
+// redirect, on every Windows, whether or not the launcher could restrict the DLL search at start-up.
+static HMODULE loadUser32()
 {
-    // USER32 is loaded only here: importing it would cost every start its whole GUI chain. It is
-    // named by its full path in the system directory, which no search order can redirect, on
-    // every Windows, whether or not the launcher could restrict the DLL search at start-up.
-    using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
     WideBuffer user32Path = SystemDirectory();
     if (user32Path.empty())
-        return;
+        return nullptr;
     user32Path.append(L"\\user32.dll");
-    if (user32Path.failed())
-        return;
-    HMODULE user32 = LoadLibraryW(user32Path.c_str());
+    return user32Path.failed() ? nullptr : LoadLibraryW(user32Path.c_str());
+}
+
+bool Win32Platform::boxCanBeSeen()
+{
+    HMODULE user32 = loadUser32();
+    return user32 && !onNonInteractiveWindowStation(user32);
+}
+
+void Win32Platform::showMessageBox(const wchar_t* text, const wchar_t* caption)
+{
+    using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+    HMODULE user32 = loadUser32();
     if (!user32 || onNonInteractiveWindowStation(user32))
         return;
     auto messageBox = reinterpret_cast<MessageBoxFunction>(reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxW")));
