@@ -12,6 +12,10 @@
 
 namespace sorvane {
 
+// Called first thing by the launcher's (and launcher-check's) entry point: DLLs only from the system
+// directory, and no critical-error prompt that would hold the run.
+void PrepareProcess();
+
 // Where the program search looked, for whoever wants to show it (launcher-check); the launcher
 // itself has no observer.
 enum class SearchPlace { InstallDirectory, SystemDirectory, SystemDirectory16, WindowsDirectory, PathEntry };
