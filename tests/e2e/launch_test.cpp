@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -315,6 +316,79 @@ TEST_F(LaunchSequence, JavaBesideTheLauncherComesBeforePath)
     EXPECT_EQ(r.at(StubDir::Install).javawRuns.size(), 1u);
     EXPECT_TRUE(r.at(StubDir::Java).javawRuns.empty());
 }
+
+// launcher-check runs the launcher's own sequence without starting anything. In each sandbox it
+// runs first, then the launcher: what the check's page predicts is what the launcher then does,
+// and the check itself left no log, no javaw.exe and no box behind.
+struct CheckCase {
+    const char* name;
+    SandboxOptions sandbox;
+    std::wstring args = L"ARG";
+    bool javaDirOnPath = true;
+    std::wstring pathPrefix;   // PATH entries before the usual ones
+    const char* pageHas = "";  // a line the page must hold
+};
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
+
+class LauncherCheck : public LauncherTest, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(LauncherCheck, PredictsWhatTheLauncherThenDoes)
+{
+    const CheckCase& c = GetParam();
+    Sandbox& s = layOut(c.sandbox);
+    const std::wstring check = s.installDir() + L"\\launcher-check.exe";
+    copyFile(builtCheckPath(), check);
+    RunOptions run{.args = c.args, .javaDirOnPath = c.javaDirOnPath,
+                   .env = {{L"PATH", c.pathPrefix + findVariable(s.environmentFor({.javaDirOnPath = c.javaDirOnPath}), L"PATH").value()},
+                           {L"TEMP", s.root()}, {L"TMP", s.root()}}};
+    RunOptions checkRun = run;
+    checkRun.program = check;
+    checkRun.commandLine = quoteArgument(check) + L" " + quoteArgument(s.installDir()) + L" " + c.args;
+    const LaunchResult predicted = s.run(checkRun);
+    EXPECT_TRUE(predicted.logFiles.empty() && predicted.allJavawRuns().empty() && predicted.boxes.empty()) << predicted.out;
+
+    std::map<std::string, std::string> facts;   // the page's first line of each name
+    std::vector<std::string> records;
+    for (size_t start = 0, end; (end = predicted.out.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = predicted.out.substr(start, end - start);
+        const size_t colon = line.find(": ");
+        if (colon != std::string::npos) facts.emplace(line.substr(0, colon), line.substr(colon + 2));
+        if (line.starts_with("record ")) records.push_back(line.substr(colon + 2));
+    }
+    const LaunchResult r = s.run(run);
+    EXPECT_EQ(predicted.exitCode, r.exitCode) << predicted.out;
+    EXPECT_TRUE(facts["verdict"].ends_with("; exit status " + std::to_string(r.exitCode))) << facts["verdict"];
+    EXPECT_EQ(records, Messages(r)) << predicted.out;
+    const std::vector<JavawRun> ran = r.allJavawRuns();
+    ASSERT_EQ(ran.size(), facts["program"] == "none" ? 0u : 1u) << predicted.out;
+    if (!ran.empty()) {
+        EXPECT_EQ(widen(facts["command line"]), ran[0].commandLine);
+        const StubDir where = r.at(StubDir::Jre).javawRuns.empty() ? StubDir::Java : StubDir::Jre;
+        EXPECT_TRUE(iequals(longForm(widen(facts["program"])), longForm(s.dir(where) + L"\\javaw.exe"))) << facts["program"];
+    }
+    EXPECT_NE(predicted.out.find(c.pageHas), std::string::npos) << predicted.out;
+}
+
+const StubSetup kJava8 = {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")};
+const CheckCase kChecks[] = {
+    {"TypicalRun", {.cacerts = true, .stubs = {{StubDir::Java, kJava8}}}, L"ARG", true, L"", "runtime: system"},
+    {"BundledRuntime", {.stubs = {{StubDir::Jre, BundledJava()}}}, L"ARG", false, L"", "java.exe: not found"},
+    {"NoRuntime", {.stubs = {{StubDir::Java, SystemJava(StubScript().javaVersion("1.6.0_45"))}}}, L"ARG", true, L"",
+     "box: \"Sorvane Launcher cannot be started. Please install JRE.\""},
+    {"JavaWithoutJavaw",
+     {.stubs = {{StubDir::Java, {.java = true, .javaScript = StubScript().javaVersion("11.0.2")}}, {StubDir::Jre, BundledJava()}}},
+     L"ARG", true, L"", "runtime: bundled: no javaw.exe beside java.exe"},
+    {"PathsJavaCannotRead", {.installName = L"Дмитрий हिन्दी", .cacerts = true, .stubs = {{StubDir::Java, kJava8}}}, L"ARG"},
+    {"LookAlikes", {.stubs = {{StubDir::Java, kJava8}}}, L"\"a\uFF02 -x b\uFF3C\""},
+    {"ProbeAnswersLate", {.stubs = {{StubDir::Java, SystemJava(StubScript().sleep(1500).javaVersion("17"))}}}, L"ARG", true,
+     L"", "version check: 17 >= 1.7"},
+    {"RelativePathEntries", {.stubs = {{StubDir::Java, kJava8}, {StubDir::Cwd, SystemJava(StubScript().javaVersion("1.6.0_45"))}}},
+     L"ARG", true, L".;%JAVA_HOME%\\bin;", "(PATH entry 2): skipped: not fully qualified (an unexpanded variable)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sandboxes, LauncherCheck, ::testing::ValuesIn(kChecks),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sorvane::e2e

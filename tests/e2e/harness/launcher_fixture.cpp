@@ -59,6 +59,7 @@ bool isTimestamp(std::string_view s) {
 }  // namespace
 
 std::wstring builtLauncherPath() { return fullPath(joinPath(thisModuleDirectory(), L"..\\launcher.exe")); }
+std::wstring builtCheckPath() { return fullPath(joinPath(thisModuleDirectory(), L"..\\launcher-check.exe")); }
 std::wstring javaStubPath() { return besideTests(L"java.exe"); }
 std::wstring javawStubPath() { return besideTests(L"javaw.exe"); }
 std::wstring showBoxPath() { return besideTests(L"show_box.exe"); }

@@ -40,6 +40,7 @@ inline constexpr wchar_t kJarName[] = L"getdown-launcher-1.8.6.jar";
 
 // The harness's own programs, beside the test executable; launcher.exe one level up.
 std::wstring builtLauncherPath();
+std::wstring builtCheckPath();   // launcher-check.exe, beside launcher.exe
 std::wstring javaStubPath();
 std::wstring javawStubPath();
 std::wstring showBoxPath();
