@@ -44,7 +44,7 @@ void ReplaceLookAlikes(WideBuffer& text, LookAlikeTest lookAlike)
 }
 
 WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool trustStoreExists,
-                            const ForwardedArgument& argument, LookAlikeTest lookAlike)
+                            const ForwardedArgument& argument, LookAlikeTest lookAlike, TextSpan* archive)
 {
     // The program token takes the same quoting: a javaw.exe path holds no quote and does not end
     // in a backslash, so it gains only the quotes, which is all the split of argument 0 reads.
@@ -54,7 +54,11 @@ WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool tru
         appendField(line, L"-Djavax.net.ssl.trustStore=", java.trustStorePath.c_str());
     appendField(line, L"-DSorvaneInstallPath=", java.installDirectory.c_str());
     appendField(line, L"-jar", nullptr);
+    TextSpan jar{line.size() + 1, 0};
     appendField(line, L"", java.updaterJarPath.c_str());
+    jar.end = line.size() + 1;
+    if (archive)
+        *archive = jar;
     appendField(line, L"", argument.text.c_str(), argument.quoting);
     ReplaceLookAlikes(line, lookAlike);
     return line;

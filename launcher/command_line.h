@@ -5,6 +5,7 @@
 
 #include "launcher/buffer.h"
 #include "launcher/install_layout.h"
+#include "launcher/platform.h"
 
 namespace sorvane {
 
@@ -15,19 +16,12 @@ inline constexpr size_t kMaxCommandLineLength = 32766;
 
 // The program token for the machine's own runtime. The trailing space inside the quotes is what
 // the updater has always been started with; CreateProcessW still finds javaw.exe through it.
-inline constexpr wchar_t kSystemJavaToken[] = L"javaw.exe ";
+inline constexpr wchar_t kSystemJavaToken[] = SORVANE_JAVAW L" ";
 
 enum class Quoting {
     Quoted,   // in double quotes, so that the child's standard split gives the value back exactly
     Raw,      // as it is: only a forwarded argument that already begins with a double quote
 };
-
-// Whether c is a look-alike: a character that the active ANSI code page lacks and whose best fit
-// there is a character the standard split acts on (a double quote, a backslash, a space or a
-// tab). A Java launcher before JDK 17.0.17, 21.0.8 and 24 reads its command line converted with
-// best fit (GetCommandLineA), so a look-alike would reach it as that character and move the
-// boundaries of its arguments. Null: there are none (UTF-8 as the system code page).
-using LookAlikeTest = bool (*)(wchar_t c);
 
 // The forwarded argument and how it goes over, decided once where it is prepared: callers who
 // hand over text that begins with a double quote have always had it copied as it is.
@@ -53,13 +47,21 @@ void appendField(WideBuffer& line, const wchar_t* name, const wchar_t* value, Qu
 // quote or a backslash, and '?' means nothing to the split, so the quoting around it is the same.
 void ReplaceLookAlikes(WideBuffer& text, LookAlikeTest lookAlike);
 
+// A stretch of a text: [begin, end).
+struct TextSpan {
+    size_t begin = 0;
+    size_t end = 0;
+};
+
 // The child command line, its fields joined by appendField and its look-alikes replaced:
 //   "<runtime>" [-Djavax.net.ssl.trustStore="<trust store>"] -DSorvaneInstallPath="<install>\\"
 //   -jar "<install>\getdown-launcher-1.8.6.jar" <argument 1>
-// with every path taken from java, the layout as Java reads it. Whether it is short enough for
-// CreateProcessW (kMaxCommandLineLength) is the caller's to check.
+// with every path taken from java, the layout as Java reads it. archive, if given, receives where
+// the archive's field stands, its quotes and the space after it included: what the launcher
+// echoes of the archive. Whether the line is short enough for CreateProcessW
+// (kMaxCommandLineLength) is the caller's to check.
 WideBuffer ChildCommandLine(Runtime runtime, const InstallLayout& java, bool trustStoreExists,
-                            const ForwardedArgument& argument, LookAlikeTest lookAlike);
+                            const ForwardedArgument& argument, LookAlikeTest lookAlike, TextSpan* archive = nullptr);
 
 // Splits a command line by the rules of CommandLineToArgvW, one argument per next() call.
 // Argument 0 (the program) ends at the next quote when it begins with one, else at white

@@ -6,10 +6,16 @@
 
 namespace sorvane {
 
-inline constexpr wchar_t kLocalJavaRelativePath[] = L"jre\\bin\\javaw.exe";
+// The names of the two Java programs, as string literals, so that every text that holds one is
+// made from it.
+#define SORVANE_JAVA L"java.exe"
+#define SORVANE_JAVAW L"javaw.exe"
+inline constexpr wchar_t kJavaName[] = SORVANE_JAVA;
+inline constexpr wchar_t kJavawName[] = SORVANE_JAVAW;
+
+inline constexpr wchar_t kLocalJavaRelativePath[] = L"jre\\bin\\" SORVANE_JAVAW;
 inline constexpr wchar_t kTrustStoreRelativePath[] = L"security\\cacerts";
 inline constexpr wchar_t kUpdaterJarName[] = L"getdown-launcher-1.8.6.jar";
-inline constexpr wchar_t kJavawName[] = L"javaw.exe";
 
 // Drive and directory of a file's path, ending in its separator: C:\Apps\Tool\ for
 // C:\Apps\Tool\launcher.exe, \\server\share\Tool\ on a share, D:\ in a drive root. The install

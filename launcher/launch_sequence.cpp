@@ -76,7 +76,7 @@ int RunLauncher(Platform& platform)
     WideBuffer java;
     ByteBuffer versionText;
     bool found = false;
-    if (platform.findProgram(L"java.exe", java) &&
+    if (platform.findProgram(kJavaName, java) &&
         platform.captureProbeOutput(PathForJava(platform, java.c_str()).c_str(), probeOutput)) {
         found = FindJavaVersionText(probeOutput.c_str(), probeOutput.size(), versionText);
         if (!found)
@@ -106,7 +106,7 @@ int RunLauncher(Platform& platform)
         echoPath(platform, forJava.localJavaPath, lookAlike);
         if (!platform.fileExists(onDisk.localJavaPath.c_str())) {
             platform.log("Bundled JRE not found");
-            platform.log("Sorvane Launcher cannot be started. Please install JRE.");
+            platform.log(kNoRuntimeRecord);
             platform.showMessageBox(kNoRuntimeText, kNoRuntimeCaption);
             return kExitNoRuntime;
         }
@@ -116,16 +116,16 @@ int RunLauncher(Platform& platform)
     bool trustStoreExists = platform.fileExists(onDisk.trustStorePath.c_str());
     if (trustStoreExists)
         platform.log("Find cert file,Starting Sorvane Launcher with -Djavax.net.ssl.trustStore...");
+    const ForwardedArgument argument = ArgumentForJava(platform, forwarded.c_str());
+    TextSpan archiveField;
+    WideBuffer childCommandLine = ChildCommandLine(runtime, forJava, trustStoreExists, argument, lookAlike, &archiveField);
     echoPath(platform, forJava.installDirectory, lookAlike);
-    // The archive is echoed as it has always been: as written, with the space that follows it.
+    // The archive is echoed as it has always been: its field as written, with the space after it.
     WideBuffer archive;
-    appendField(archive, L"", forJava.updaterJarPath.c_str());
-    archive.append(L' ');
-    ReplaceLookAlikes(archive, lookAlike);
+    if (archiveField.end <= childCommandLine.size())
+        archive.append(childCommandLine.c_str() + archiveField.begin, archiveField.end - archiveField.begin);
     platform.echo(archive.c_str());
 
-    const ForwardedArgument argument = ArgumentForJava(platform, forwarded.c_str());
-    WideBuffer childCommandLine = ChildCommandLine(runtime, forJava, trustStoreExists, argument, lookAlike);
     if (childCommandLine.size() > kMaxCommandLineLength) {
         platform.log("Command line too long");
         return kExitChildNotStarted;

@@ -14,7 +14,10 @@ enum ExitStatus : int {
     kExitChildNotStarted = 3,  // the child could not be started, or its command line was too long
 };
 
-inline constexpr wchar_t kNoRuntimeText[] = L"Sorvane Launcher cannot be started. Please install JRE.";
+// The log record and the box's text: the same sentence, narrow in the log, wide in the box.
+#define SORVANE_NO_RUNTIME "Sorvane Launcher cannot be started. Please install JRE."
+inline constexpr char kNoRuntimeRecord[] = SORVANE_NO_RUNTIME;
+inline constexpr wchar_t kNoRuntimeText[] = L"" SORVANE_NO_RUNTIME;
 inline constexpr wchar_t kNoRuntimeCaption[] = L"Running java version:";
 
 int RunLauncher(Platform& platform);

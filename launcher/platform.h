@@ -3,9 +3,15 @@
 #pragma once
 
 #include "launcher/buffer.h"
-#include "launcher/command_line.h"
 
 namespace sorvane {
+
+// Whether c is a look-alike: a character that the active ANSI code page lacks and whose best fit
+// there is a character the standard split acts on (a double quote, a backslash, a space or a
+// tab). A Java launcher before JDK 17.0.17, 21.0.8 and 24 reads its command line converted with
+// best fit (GetCommandLineA), so a look-alike would reach it as that character and move the
+// boundaries of its arguments. Null: there are none (UTF-8 as the system code page).
+using LookAlikeTest = bool (*)(wchar_t c);
 
 class Platform {
 public:
@@ -33,7 +39,7 @@ public:
     // code page is UTF-8).
     virtual bool readableByJava(const wchar_t* text) = 0;
 
-    // How the active ANSI code page tells a look-alike (see command_line.h).
+    // How the active ANSI code page tells a look-alike.
     virtual LookAlikeTest lookAlikeTest() = 0;
 
     // The short (8.3) form of an existing path; false when it has none or cannot be had.

@@ -4,7 +4,7 @@
 
 namespace sorvane {
 
-bool FillBuffer(WideBuffer& out, FillCall fill)
+bool FillBuffer(WideBuffer& out, FillCall fill, const wchar_t* input)
 {
     out.clear();
     for (size_t needed = MAX_PATH; needed <= 65536;) {
@@ -12,7 +12,7 @@ bool FillBuffer(WideBuffer& out, FillCall fill)
             return false;
         DWORD size = static_cast<DWORD>(out.capacity() + 1);
         SetLastError(ERROR_SUCCESS);
-        DWORD answer = fill(out.data(), size);
+        DWORD answer = fill(input, out.data(), size);
         if (answer == 0) {
             out.setSize(0);
             return GetLastError() == ERROR_SUCCESS;

@@ -11,7 +11,9 @@ namespace sorvane {
 
 bool ReadEnvironmentVariable(const wchar_t* name, WideBuffer& value)
 {
-    return FillBuffer(value, [name](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
+    return FillBuffer(
+        value, [](const wchar_t* variable, wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(variable, buffer, size); },
+        name);
 }
 
 bool ReadableInCodePage(unsigned codePage, const wchar_t* text)

@@ -35,7 +35,7 @@ static WideBuffer withoutLongPathPrefix(const WideBuffer& path)
 WideBuffer ModuleFilePath()
 {
     WideBuffer path;
-    FillBuffer(path, [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
+    FillBuffer(path, [](const wchar_t*, wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
     // A launcher started through a \\?\ path reports it that way; the child's command line and
     // the updater want the ordinary form.
     return withoutLongPathPrefix(path);
@@ -44,14 +44,14 @@ WideBuffer ModuleFilePath()
 WideBuffer SystemDirectory()
 {
     WideBuffer directory;
-    FillBuffer(directory, [](wchar_t* buffer, DWORD size) -> DWORD { return GetSystemDirectoryW(buffer, size); });
+    FillBuffer(directory, [](const wchar_t*, wchar_t* buffer, DWORD size) -> DWORD { return GetSystemDirectoryW(buffer, size); });
     return directory;
 }
 
 WideBuffer WindowsDirectory()
 {
     WideBuffer directory;
-    FillBuffer(directory, [](wchar_t* buffer, DWORD size) -> DWORD { return GetWindowsDirectoryW(buffer, size); });
+    FillBuffer(directory, [](const wchar_t*, wchar_t* buffer, DWORD size) -> DWORD { return GetWindowsDirectoryW(buffer, size); });
     return directory;
 }
 
@@ -65,7 +65,9 @@ WideBuffer FileSystemPath(const wchar_t* path)
         return result;
     }
     WideBuffer full;
-    FillBuffer(full, [path](wchar_t* buffer, DWORD size) { return GetFullPathNameW(path, size, buffer, nullptr); });
+    FillBuffer(
+        full, [](const wchar_t* relative, wchar_t* buffer, DWORD size) { return GetFullPathNameW(relative, size, buffer, nullptr); },
+        path);
     const wchar_t* text = full.c_str();
     if (full.size() >= 3 && text[1] == L':' && text[2] == L'\\') {
         result.append(L"\\\\?\\");
@@ -91,10 +93,11 @@ bool Win32Platform::shortPath(const wchar_t* path, WideBuffer& shortForm)
     shortForm.clear();
     // Past MAX_PATH only the \\?\ form is accepted, and the answer comes back in it too.
     WideBuffer longForm = FileSystemPath(path);
-    const wchar_t* longPath = longForm.c_str();
     WideBuffer result;
     if (longForm.failed() ||
-        !FillBuffer(result, [longPath](wchar_t* buffer, DWORD size) { return GetShortPathNameW(longPath, buffer, size); }))
+        !FillBuffer(
+            result, [](const wchar_t* longPath, wchar_t* buffer, DWORD size) { return GetShortPathNameW(longPath, buffer, size); },
+            longForm.c_str()))
         return false;
     if (hasLongPathPrefix(longForm.c_str()) && !hasLongPathPrefix(path))
         shortForm = withoutLongPathPrefix(result);

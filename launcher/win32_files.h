@@ -13,8 +13,10 @@ WideBuffer ModuleFilePath();
 WideBuffer SystemDirectory();
 WideBuffer WindowsDirectory();
 
-// The path in a form the file-system calls accept past MAX_PATH: a fully qualified long path
-// gets the \\?\ prefix (\\?\UNC\ for a share); anything short or relative is left as it is.
+// The path in a form the file-system calls accept past MAX_PATH. A path of MAX_PATH - 12
+// characters or more is made full (a relative one against the current directory, as every such
+// call would take it) and gets the \\?\ prefix (\\?\UNC\ for a share); a shorter one, or one
+// that has a prefix already, is left as it is.
 WideBuffer FileSystemPath(const wchar_t* path);
 
 }  // namespace sorvane

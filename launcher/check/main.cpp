@@ -57,7 +57,7 @@ void write(HANDLE out, const wchar_t* text)
 // The page in UTF-8 under %TEMP%, named by the local time: launcher-check-2026-12-10-090503.txt.
 bool savePage(const WideBuffer& page, WideBuffer& path)
 {
-    FillBuffer(path, [](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
+    FillBuffer(path, [](const wchar_t*, wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
     SYSTEMTIME now;
     GetLocalTime(&now);
     path.append(L"launcher-check-");
@@ -93,7 +93,9 @@ bool ownsConsole()
 bool installDirectoryFrom(const wchar_t* given, WideBuffer& directory)
 {
     WideBuffer full;
-    FillBuffer(full, [given](wchar_t* buffer, DWORD size) { return GetFullPathNameW(given, size, buffer, nullptr); });
+    FillBuffer(
+        full, [](const wchar_t* path, wchar_t* buffer, DWORD size) { return GetFullPathNameW(path, size, buffer, nullptr); },
+        given);
     DWORD attributes = GetFileAttributesW(FileSystemPath(full.c_str()).c_str());
     if (full.empty() || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
