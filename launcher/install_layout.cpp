@@ -37,9 +37,6 @@ InstallLayout LayoutIn(const wchar_t* installDirectory)
     InstallLayout layout;
     WideBuffer& directory = layout.installDirectory;
     directory.append(installDirectory);
-    wchar_t last = directory.empty() ? L'\\' : directory.c_str()[directory.size() - 1];
-    if (!isSeparator(last) && last != L':')
-        directory.append(L'\\');
     layout.localJavaPath = pathIn(directory, kLocalJavaRelativePath);
     layout.trustStorePath = pathIn(directory, kTrustStoreRelativePath);
     layout.updaterJarPath = pathIn(directory, kUpdaterJarName);

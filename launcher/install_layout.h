@@ -31,7 +31,7 @@ struct InstallLayout {
     WideBuffer updaterJarPath;     // <install>\getdown-launcher-1.8.6.jar
 };
 
-// A directory given without its trailing separator gets one, so that every path names a file in it.
+// installDirectory ends in its separator, as DirectoryOf gives it.
 InstallLayout LayoutIn(const wchar_t* installDirectory);
 
 }  // namespace sorvane

