@@ -1,4 +1,5 @@
-# Optional Authenticode signing of launcher.exe with osslsigncode, right after it is linked.
+# Optional Authenticode signing of the shipped programs, launcher.exe and launcher-check.exe, with
+# osslsigncode, each right after it is linked.
 #
 #   cmake --preset mingw -DSORVANE_SIGN_PFX=/path/to/codesign.pfx \
 #         [-DSORVANE_SIGN_TIMESTAMP_URL=http://timestamp.example] && cmake --build --preset mingw
@@ -44,7 +45,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
     return()
 endif()
 
-set(_sorvane_pfx_doc "PKCS#12 file to sign launcher.exe with (empty: the SORVANE_SIGN_PFX environment variable, else no signing)")
+set(_sorvane_pfx_doc "PKCS#12 file to sign launcher.exe and launcher-check.exe with (empty: the SORVANE_SIGN_PFX environment variable, else no signing)")
 set(SORVANE_SIGN_PFX "" CACHE FILEPATH "${_sorvane_pfx_doc}")
 set(SORVANE_SIGN_PASSWORD "" CACHE STRING
     "Password of the PKCS#12 file, stored in plain text (empty: the environment variable at build time)")
@@ -58,8 +59,11 @@ if(SORVANE_SIGN_PFX STREQUAL "" AND NOT "$ENV{SORVANE_SIGN_PFX}" STREQUAL "")
 endif()
 set(_sorvane_pfx "${SORVANE_SIGN_PFX}")
 
+# Each target that ships, with its file name for the messages.
+set(_sorvane_signed_targets launcher launcher.exe launcher_check launcher-check.exe)
+
 if(_sorvane_pfx STREQUAL "")
-    message(STATUS "launcher.exe: not signed (no SORVANE_SIGN_PFX)")
+    message(STATUS "launcher.exe, launcher-check.exe: not signed (no SORVANE_SIGN_PFX)")
 else()
     get_filename_component(_sorvane_pfx "${_sorvane_pfx}" ABSOLUTE)
     if(NOT EXISTS "${_sorvane_pfx}")
@@ -73,19 +77,22 @@ else()
     set(_sorvane_sign_args
         -DSORVANE_OSSLSIGNCODE=${SORVANE_OSSLSIGNCODE}
         -DSORVANE_SIGN_PFX=${_sorvane_pfx}
-        -DSORVANE_SIGN_TIMESTAMP_URL=${SORVANE_SIGN_TIMESTAMP_URL}
-        -DSORVANE_SIGN_FILE=$<TARGET_FILE:launcher>)
+        -DSORVANE_SIGN_TIMESTAMP_URL=${SORVANE_SIGN_TIMESTAMP_URL})
     # Only a password set in the cache goes on the command line; otherwise the step reads it
     # from the environment when it runs.
     if(NOT SORVANE_SIGN_PASSWORD STREQUAL "")
         string(REPLACE ";" "\\;" _sorvane_password "${SORVANE_SIGN_PASSWORD}")
         list(APPEND _sorvane_sign_args "-DSORVANE_SIGN_PASSWORD=${_sorvane_password}")
     endif()
-    add_custom_command(TARGET launcher POST_BUILD
-        COMMAND ${CMAKE_COMMAND} ${_sorvane_sign_args} -P ${CMAKE_CURRENT_LIST_FILE}
-        COMMENT "Signing launcher.exe with ${_sorvane_pfx}"
-        VERBATIM)
-    # A renewed certificate under the same file name signs again.
-    set_property(TARGET launcher APPEND PROPERTY LINK_DEPENDS ${_sorvane_pfx})
-    message(STATUS "launcher.exe: signed with ${_sorvane_pfx}")
+    while(_sorvane_signed_targets)
+        list(POP_FRONT _sorvane_signed_targets _sorvane_target _sorvane_file)
+        add_custom_command(TARGET ${_sorvane_target} POST_BUILD
+            COMMAND ${CMAKE_COMMAND} ${_sorvane_sign_args} -DSORVANE_SIGN_FILE=$<TARGET_FILE:${_sorvane_target}>
+                -P ${CMAKE_CURRENT_LIST_FILE}
+            COMMENT "Signing ${_sorvane_file} with ${_sorvane_pfx}"
+            VERBATIM)
+        # A renewed certificate under the same file name signs again.
+        set_property(TARGET ${_sorvane_target} APPEND PROPERTY LINK_DEPENDS ${_sorvane_pfx})
+        message(STATUS "${_sorvane_file}: signed with ${_sorvane_pfx}")
+    endwhile()
 endif()

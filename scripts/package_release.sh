@@ -8,12 +8,13 @@
 #   package_release.sh VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE KIT_ZIP
 #
 # VERSION is the tag without its "v" (1.0.0, or 1.1.0-rc.1 for a pre-release). RELEASE_DIR is the
-# folder the release target lays out, its launcher.exe signed or not, with LICENSE.txt and
-# THIRD-PARTY-NOTICES.txt; UNSIGNED_EXE is launcher.exe as linked, before any signature, which is
-# what a rebuild from the tag reproduces. OUT_DIR (new) receives exactly the published files:
-# launcher.exe, launcher-unsigned.exe, sorvane-launcher-VERSION.zip, LICENSE.txt,
-# THIRD-PARTY-NOTICES.txt, the SBOM sorvane-launcher-VERSION.cdx.json, the test kit KIT_ZIP (built
-# around RELEASE_DIR's launcher.exe by the test-kit target) and SHA256SUMS. NOTES_FILE
+# folder the release target lays out, its launcher.exe and launcher-check.exe signed or not, with
+# LICENSE.txt and THIRD-PARTY-NOTICES.txt; UNSIGNED_EXE is launcher.exe as linked, before any
+# signature, which is what a rebuild from the tag reproduces. OUT_DIR (new) receives exactly the
+# published files: launcher.exe, launcher-unsigned.exe, launcher-check.exe,
+# sorvane-launcher-VERSION.zip, LICENSE.txt, THIRD-PARTY-NOTICES.txt, the SBOM
+# sorvane-launcher-VERSION.cdx.json, the test kit KIT_ZIP (built around RELEASE_DIR's programs by
+# the test-kit target) and SHA256SUMS. NOTES_FILE
 # receives the version's CHANGELOG.md section, whether launcher.exe is signed, how to check the
 # files and how to rebuild them.
 set -euo pipefail
@@ -47,7 +48,7 @@ section=$(awk -v heading="$heading" '
     inside && /^## \[/ { exit }
     inside { print }' "$root/CHANGELOG.md")
 
-for file in "$release_dir"/{launcher.exe,LICENSE.txt,THIRD-PARTY-NOTICES.txt} "$unsigned" "$kit"; do
+for file in "$release_dir"/{launcher.exe,launcher-check.exe,LICENSE.txt,THIRD-PARTY-NOTICES.txt} "$unsigned" "$kit"; do
     [ -f "$file" ] || fail "no $file"
 done
 command -v python3 >/dev/null || fail "python3 is missing (scripts/setup.sh installs it)"
@@ -62,6 +63,7 @@ server=${GITHUB_SERVER_URL:-https://github.com}
 toolchain_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake ninja-build)
 
 cp "$release_dir/launcher.exe" "$out/launcher.exe"
+cp "$release_dir/launcher-check.exe" "$out/launcher-check.exe"
 cp "$unsigned" "$out/launcher-unsigned.exe"
 cp "$release_dir/LICENSE.txt" "$release_dir/THIRD-PARTY-NOTICES.txt" "$out/"
 kit_name=$(basename "$kit")
@@ -69,17 +71,19 @@ cp "$kit" "$out/$kit_name"
 release_files=$root/scripts/release_files.py
 python3 "$release_files" zip "$release_dir" "$date" "$out/$zip_name"
 python3 "$release_files" sbom "$version" "$date" "$out/THIRD-PARTY-NOTICES.txt" "$out/launcher.exe" \
-    "$out/launcher-unsigned.exe" "$repo" "$server" "$out/$sbom_name" "${toolchain_packages[@]}"
-(cd "$out" && sha256sum launcher.exe launcher-unsigned.exe "$zip_name" LICENSE.txt THIRD-PARTY-NOTICES.txt \
-    "$sbom_name" "$kit_name" >SHA256SUMS)
+    "$out/launcher-unsigned.exe" "$out/launcher-check.exe" "$repo" "$server" "$out/$sbom_name" \
+    "${toolchain_packages[@]}"
+(cd "$out" && sha256sum launcher.exe launcher-unsigned.exe launcher-check.exe "$zip_name" LICENSE.txt \
+    THIRD-PARTY-NOTICES.txt "$sbom_name" "$kit_name" >SHA256SUMS)
 
 if cmp -s "$out/launcher.exe" "$out/launcher-unsigned.exe"; then
-    signature="**\`launcher.exe\` is not signed**: this release was built without a code-signing
-certificate, so \`launcher.exe\` and \`launcher-unsigned.exe\` are the same file. Check it by its
-SHA-256 and its provenance below."
+    signature="**\`launcher.exe\` is not signed**, nor is \`launcher-check.exe\`: this release was built
+without a code-signing certificate, so \`launcher.exe\` and \`launcher-unsigned.exe\` are the same
+file. Check them by their SHA-256 and their provenance below."
 else
-    signature="\`launcher.exe\` is signed (Authenticode, SHA-256); \`launcher-unsigned.exe\` is the same
-program before signing, the file a rebuild from the tag reproduces."
+    signature="\`launcher.exe\` and \`launcher-check.exe\` are signed (Authenticode, SHA-256);
+\`launcher-unsigned.exe\` is the same launcher before signing, the file a rebuild from the tag
+reproduces."
 fi
 
 toolchain=""
@@ -94,18 +98,22 @@ $section
 
 ## Files
 
-- \`$zip_name\`: the install skeleton: \`launcher.exe\`, \`LICENSE.txt\`,
+- \`$zip_name\`: the install skeleton: \`launcher.exe\`, \`launcher-check.exe\`, \`LICENSE.txt\`,
   \`THIRD-PARTY-NOTICES.txt\`, \`README-vendor.txt\` and the empty \`jre\\\` and \`security\\\`
   folders. Add \`getdown-launcher-1.8.6.jar\`, a Java runtime in \`jre\\\` and, optionally,
   \`security\\cacerts\`.
 - \`launcher.exe\`: the launcher, as in the zip.
 - \`launcher-unsigned.exe\`: the launcher before signing.
+- \`launcher-check.exe\`: a console program that tells what \`launcher.exe\` would do on a
+  machine, and why, without starting Java; as in the zip.
 - \`LICENSE.txt\`, \`THIRD-PARTY-NOTICES.txt\`: the launcher's license and the licenses of the
-  runtime parts linked into it, as in the zip; they travel with \`launcher.exe\`.
-- \`$sbom_name\`: the software bill of materials (CycloneDX 1.6): the launcher, the
-  components in it and the toolchain that built it.
-- \`$kit_name\`: the test kit: this release's \`launcher.exe\` with the test programs and
-  \`run-tests.cmd\`, to run the launcher's tests on any Windows (see docs/test-kit.md).
+  runtime parts linked into \`launcher.exe\` and \`launcher-check.exe\`, as in the zip; they
+  travel with them.
+- \`$sbom_name\`: the software bill of materials (CycloneDX 1.6): the launcher,
+  \`launcher-check.exe\`, the components in them and the toolchain that built them.
+- \`$kit_name\`: the test kit: this release's \`launcher.exe\` and \`launcher-check.exe\`
+  with the test programs and \`run-tests.cmd\`, to run the launcher's tests on any Windows (see
+  docs/test-kit.md).
 - \`SHA256SUMS\`: the SHA-256 of the files above.
 
 $signature
@@ -124,7 +132,8 @@ osslsigncode verify -in launcher.exe             # who signed it (a signed launc
 \`\`\`
 
 The attestation check works for every file; add \`--predicate-type https://cyclonedx.org/bom\`
-to check the SBOM's attestation for \`launcher.exe\`, \`launcher-unsigned.exe\` or the zip.
+to check the SBOM's attestation for \`launcher.exe\`, \`launcher-unsigned.exe\`,
+\`launcher-check.exe\` or the zip.
 \`gh\` needs network access to GitHub and a login (\`gh auth login\`, or a token in
 \`GH_TOKEN\`), even for a public repository. On Windows, \`Get-FileHash launcher.exe\` in
 PowerShell prints the SHA-256 to compare, and \`Get-AuthenticodeSignature .\\launcher.exe | Format-List\`

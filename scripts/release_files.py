@@ -2,17 +2,18 @@
 """The generated files of a release, from what was actually built. Standard library only, and
 deterministic: the same inputs give the same bytes.
 
-    release_files.py notices LINK_MAP OUT        THIRD-PARTY-NOTICES.txt (the release target)
+    release_files.py notices LINK_MAP... OUT     THIRD-PARTY-NOTICES.txt (the release target)
     release_files.py zip RELEASE_DIR DATE OUT    the release folder as a zip  (package_release.sh)
     release_files.py kit KIT_DIR DATE OUT        KIT_DIR/SHA256SUMS, then the zip of KIT_DIR as its
                                                  one top folder          (the test-kit target)
-    release_files.py sbom VERSION DATE NOTICES LAUNCHER UNSIGNED REPO SERVER OUT [TOOL_PACKAGE...]
+    release_files.py sbom VERSION DATE NOTICES LAUNCHER UNSIGNED CHECK REPO SERVER OUT [TOOL_PACKAGE...]
                                                  the CycloneDX SBOM            (package_release.sh)
 
-launcher.exe is linked statically, so parts of the toolchain's runtime end up inside it. The link
-map names every archive member and object file the linker took; each of them belongs to a Debian
-package, whose name, version and copyright file (/usr/share/doc/PACKAGE/copyright) the notices give.
-The SBOM lists the same components: it is read back from the notices, so the two cannot disagree.
+launcher.exe and launcher-check.exe are linked statically, so parts of the toolchain's runtime end
+up inside them. A program's link map (NAME.map for NAME.exe) names every archive member and object
+file the linker took; each of them belongs to a Debian package, whose name, version and copyright
+file (/usr/share/doc/PACKAGE/copyright) the notices give, with the programs that hold it. The SBOM
+lists the same components: it is read back from the notices, so the two cannot disagree.
 """
 
 import hashlib
@@ -45,7 +46,7 @@ KNOWN_SOURCES = {
 }
 
 RULE = "=" * 78
-FIELDS = ("Component", "Version", "License", "Package URL", "Debian package", "Linked in", "Notice")
+FIELDS = ("Component", "Version", "License", "Package URL", "Debian package", "Programs", "Linked in", "Notice")
 
 
 def fail(message):
@@ -92,6 +93,10 @@ def linked_files(map_path):
     return outside
 
 
+def program_name(map_path):
+    return os.path.splitext(os.path.basename(map_path))[0] + ".exe"
+
+
 def owning_packages(paths):
     """{path: Debian package}, through dpkg's database."""
     if not shutil.which("dpkg"):
@@ -108,7 +113,7 @@ def owning_packages(paths):
                 owners[path] = found[0].split(", ")[0]
                 break
         else:
-            fail(f"no Debian package installed {path}, which launcher.exe links: its license is unknown")
+            fail(f"no Debian package installed {path}, which a shipped program links: its license is unknown")
     return owners
 
 
@@ -155,32 +160,40 @@ def field(label, text):
                          break_long_words=False, break_on_hyphens=False)
 
 
-def notices(map_path, out_path):
-    files = linked_files(map_path)
+def notices(*paths):
+    *map_paths, out_path = paths
+    programs = [program_name(m) for m in map_paths]
+    # {file: members} over all the links, and {file: the programs that took from it}.
+    files, takers = {}, {}
+    for map_path, program in zip(map_paths, programs):
+        for path, members in linked_files(map_path).items():
+            files.setdefault(path, []).extend(members)
+            takers.setdefault(path, []).append(program)
     owners = owning_packages(sorted(files))
     namespace, distro_qualifier = distro()
     by_package = {}
     for path, package in owners.items():
         by_package.setdefault(package, {})[path] = files[path]
 
-    lines = [
-        "Third-party software in launcher.exe",
-        "=" * 36,
-        "",
-        "launcher.exe is linked statically: besides the Sorvane launcher's own code (MIT license,",
-        "see LICENSE.txt) it holds the parts of the software below that its link took, and nothing",
-        "else. Each entry names the component, the Debian package it was linked from with that",
-        "package's version, and its license. Where the license asks that a binary carry its notice,",
-        "the package's copyright file follows the entry in full.",
+    title = "Third-party software in " + " and ".join(programs)
+    lines = [title, "=" * len(title), ""]
+    lines += textwrap.wrap(
+        f"{' and '.join(programs)} {'are' if len(programs) > 1 else 'is'} linked statically: besides the "
+        "Sorvane launcher's own code (MIT license, see LICENSE.txt) each holds the parts of the software "
+        "below that its link took, and nothing else. Each entry names the component, the programs that "
+        "hold it, the Debian package it was linked from with that package's version, and its license. "
+        "Where the license asks that a binary carry its notice, the package's copyright file follows the "
+        "entry in full.", 94)
+    lines += [
         "",
         "Archives named after a Windows DLL (libkernel32.a for KERNEL32.dll) are import libraries:",
-        "what they add is the small stubs through which launcher.exe calls that DLL, part of Windows.",
+        "what they add is the small stubs through which a program calls that DLL, part of Windows.",
     ]
     for package in sorted(by_package):
         name, version, architecture, source = package_details(package)
         source = source or name
         if source not in KNOWN_SOURCES:
-            fail(f"{package} (from the source package {source}) is linked into launcher.exe but "
+            fail(f"{package} (from the source package {source}) is linked into a shipped program but "
                  f"scripts/release_files.py does not know its license: read "
                  f"/usr/share/doc/{package}/copyright and add the source to KNOWN_SOURCES")
         component, expression, evidence, no_notice = KNOWN_SOURCES[source]
@@ -194,10 +207,11 @@ def notices(map_path, out_path):
             fail(f"{copyright_path} no longer says \"{evidence}\": check that {expression} still "
                  f"describes {package} and update KNOWN_SOURCES")
         notice = no_notice or f"its license asks for it: {copyright_path} follows in full."
+        holders = {p for path in by_package[package] for p in takers[path]}
         values = (component, version, expression,
                   purl(namespace, name, version, arch=architecture, distro=distro_qualifier),
                   f"{name} {version} ({architecture}), from the source package {source}",
-                  describe_linked(by_package[package]), notice)
+                  ", ".join(p for p in programs if p in holders), describe_linked(by_package[package]), notice)
         lines += ["", RULE]
         for label, value in zip(FIELDS, values):
             lines += field(label, value)
@@ -285,11 +299,16 @@ def sha256(path):
         return hashlib.sha256(f.read()).hexdigest()
 
 
-def make_sbom(version, date, notices_path, launcher, unsigned, repo, server, out_path, tool_packages):
+def make_sbom(version, date, notices_path, launcher, unsigned, check, repo, server, out_path, tool_packages):
     owner, _, name = repo.lower().partition("/")
     launcher_ref = f"pkg:github/{owner}/{name}@v{version}"
+    check_ref = "launcher-check.exe"
     components = []
+    # {program: the bom-refs of the components it holds}
+    holds = {"launcher.exe": [], "launcher-check.exe": []}
     for fields in read_notices(notices_path):
+        for program in fields["Programs"].split(", "):
+            holds.setdefault(program, []).append(fields["Package URL"])
         components.append({
             "type": "library",
             "bom-ref": fields["Package URL"],
@@ -312,6 +331,7 @@ def make_sbom(version, date, notices_path, launcher, unsigned, repo, server, out
     if len(tools) != len(tool_packages):
         print("release_files: the toolchain's package versions could not all be read; the SBOM "
               "lists those it could", file=sys.stderr)
+    supplier = {"name": SUPPLIER, "url": [f"{server}/{repo}"]}
     bom = {
         "$schema": "http://cyclonedx.org/schema/bom-1.6.schema.json",
         "bomFormat": "CycloneDX",
@@ -324,7 +344,7 @@ def make_sbom(version, date, notices_path, launcher, unsigned, repo, server, out
             "component": {
                 "type": "application",
                 "bom-ref": launcher_ref,
-                "supplier": {"name": SUPPLIER, "url": [f"{server}/{repo}"]},
+                "supplier": supplier,
                 "name": "sorvane-launcher",
                 "version": version,
                 "description": "launcher.exe, the Sorvane launcher for Windows x86-64",
@@ -345,8 +365,18 @@ def make_sbom(version, date, notices_path, launcher, unsigned, repo, server, out
                 },
             },
         },
-        "components": components,
-        "dependencies": [{"ref": launcher_ref, "dependsOn": [c["bom-ref"] for c in components]}]
+        "components": [{
+            "type": "application",
+            "bom-ref": check_ref,
+            "supplier": supplier,
+            "name": "launcher-check",
+            "version": version,
+            "description": "launcher-check.exe, which tells what launcher.exe would do on a machine, and why",
+            "licenses": [{"license": {"id": LAUNCHER_LICENSE}}],
+            "hashes": [{"alg": "SHA-256", "content": sha256(check)}],
+        }] + components,
+        "dependencies": [{"ref": launcher_ref, "dependsOn": holds["launcher.exe"]},
+                         {"ref": check_ref, "dependsOn": holds["launcher-check.exe"]}]
                         + [{"ref": c["bom-ref"], "dependsOn": []} for c in components],
     }
     if tools:
@@ -359,14 +389,14 @@ def make_sbom(version, date, notices_path, launcher, unsigned, repo, server, out
 
 def main(argv):
     command = argv[1] if len(argv) > 1 else ""
-    if command == "notices" and len(argv) == 4:
+    if command == "notices" and len(argv) >= 4:
         notices(*argv[2:])
     elif command == "zip" and len(argv) == 5:
         make_zip(*argv[2:])
     elif command == "kit" and len(argv) == 5:
         make_kit(*argv[2:])
-    elif command == "sbom" and len(argv) >= 10:
-        make_sbom(*argv[2:10], argv[10:])
+    elif command == "sbom" and len(argv) >= 11:
+        make_sbom(*argv[2:11], argv[11:])
     else:
         sys.exit(__doc__)
 

@@ -124,12 +124,13 @@ foreach(what "run: bash .ci/run\n" "uses: ./.github/workflows/ci.yml\n" "cmake -
         fail("the release is not built as CI builds it: '${what}' is missing from ${RELEASE_WORKFLOW}")
     endif()
 endforeach()
-# A release publishes exactly its eight files, checksummed, with the version's CHANGELOG.md section,
+# A release publishes exactly its nine files, checksummed, with the version's CHANGELOG.md section,
 # the truth about the signature and the rebuild command (.ci/run's) in its notes. The packaging
 # script runs on a stand-in release folder, from a copy of the sources whose CHANGELOG.md has an
 # older release below that the notes must not run into.
-set(release_files LICENSE.txt SHA256SUMS THIRD-PARTY-NOTICES.txt launcher-unsigned.exe launcher.exe
-    sorvane-launcher-${VERSION}.cdx.json sorvane-launcher-${VERSION}.zip sorvane-launcher-tests-${VERSION}.zip)
+set(release_files LICENSE.txt SHA256SUMS THIRD-PARTY-NOTICES.txt launcher-check.exe launcher-unsigned.exe
+    launcher.exe sorvane-launcher-${VERSION}.cdx.json sorvane-launcher-${VERSION}.zip
+    sorvane-launcher-tests-${VERSION}.zip)
 set(stand_in ${WORK_DIR}/stand-in)
 get_filename_component(script_name ${PACKAGE_SCRIPT} NAME)
 get_filename_component(source_dir ${PACKAGE_SCRIPT}/../.. ABSOLUTE)
@@ -140,11 +141,12 @@ file(WRITE ${stand_in}/src/CHANGELOG.md "${changelog}\n## [0.0.1] - 2000-01-01\n
 file(MAKE_DIRECTORY ${stand_in}/release/jre ${stand_in}/release/security)
 file(WRITE ${stand_in}/release/README-vendor.txt "what goes where\r\n")
 file(WRITE ${stand_in}/unsigned.exe "MZ unsigned")
+file(WRITE ${stand_in}/release/launcher-check.exe "MZ the check")
 file(WRITE ${stand_in}/sorvane-launcher-tests-${VERSION}.zip "PK the test kit")
-# The license and the notices as the release target makes them, from this build's link map.
+# The license and the notices as the release target makes them, from this build's link maps.
 file(COPY ${BINARY_DIR}/LICENSE.txt DESTINATION ${stand_in}/release)
 execute_process(COMMAND python3 ${source_dir}/scripts/release_files.py notices ${BINARY_DIR}/launcher.map
-    ${stand_in}/release/THIRD-PARTY-NOTICES.txt)
+    ${BINARY_DIR}/launcher-check.map ${stand_in}/release/THIRD-PARTY-NOTICES.txt)
 set(schema "not checked against the CycloneDX 1.6 schema: no validator in ${TOOLS_DIR} (scripts/setup.sh)")
 if(EXISTS ${TOOLS_DIR}/node_modules/@cyclonedx/cyclonedx-library/package.json)
     set(schema "valid against the CycloneDX 1.6 schema")
@@ -188,15 +190,18 @@ foreach(kind signed unsigned unsigned-again)
         fail("the notes of a ${kind} release say the wrong thing about the signature (${out}.md)")
     endif()
 
-    # The notices name the MinGW-w64 runtime; the SBOM lists it and these very launcher files.
+    # The notices name the MinGW-w64 runtime, in both programs; the SBOM lists it and these very files.
     file(READ ${out}/THIRD-PARTY-NOTICES.txt notices)
     set(sbom ${out}/sorvane-launcher-${VERSION}.cdx.json)
     file(READ ${sbom} bom)
     string(JSON listed ERROR_VARIABLE error GET "${bom}" metadata component hashes 0 content)
     string(JSON listed_unsigned ERROR_VARIABLE error GET "${bom}" metadata component pedigree ancestors 0 hashes 0 content)
+    string(JSON listed_check ERROR_VARIABLE error GET "${bom}" components 0 hashes 0 content)
     file(SHA256 ${out}/launcher.exe sum)
     file(SHA256 ${out}/launcher-unsigned.exe unsigned_sum)
+    file(SHA256 ${out}/launcher-check.exe check_sum)
     string(FIND "${notices}" "\nComponent:      MinGW-w64 runtime\n" names_runtime)
+    string(FIND "${notices}" "\nPrograms:       launcher.exe, launcher-check.exe\n" names_programs)
     string(FIND "${bom}" "\"purl\": \"pkg:deb/debian/mingw-w64-x86-64-dev@" lists_runtime)
     set(valid 0)
     if(schema MATCHES "^valid")
@@ -210,9 +215,9 @@ foreach(kind signed unsigned unsigned-again)
     if(kind STREQUAL "unsigned")
         set(first_sums "${sums}")
     endif()
-    if(names_runtime EQUAL -1 OR lists_runtime EQUAL -1)
-        fail("THIRD-PARTY-NOTICES.txt or the SBOM of a ${kind} release does not name the MinGW-w64 runtime")
-    elseif(NOT listed STREQUAL sum OR NOT listed_unsigned STREQUAL unsigned_sum)
+    if(names_runtime EQUAL -1 OR names_programs EQUAL -1 OR lists_runtime EQUAL -1)
+        fail("THIRD-PARTY-NOTICES.txt or the SBOM of a ${kind} release does not name the MinGW-w64 runtime of both programs")
+    elseif(NOT listed STREQUAL sum OR NOT listed_unsigned STREQUAL unsigned_sum OR NOT listed_check STREQUAL check_sum)
         fail("the SBOM of a ${kind} release has other SHA-256s than its launcher files (${sbom})")
     elseif(NOT valid EQUAL 0)
         fail("the SBOM of a ${kind} release is not valid CycloneDX 1.6 (${valid}): ${report}")
@@ -225,4 +230,4 @@ if(failures GREATER 0)
     message(FATAL_ERROR "${failures} check(s) of the workflows failed")
 endif()
 message("OK: the workflows are valid, ${n} broken copies are rejected, the Windows job does what its page says, "
-        "and a release publishes its eight files, the same bytes each time; its SBOM is ${schema}")
+        "and a release publishes its nine files, the same bytes each time; its SBOM is ${schema}")
