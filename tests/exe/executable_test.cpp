@@ -1,4 +1,5 @@
-// Checks the built launcher.exe itself: what the linker and the resource compiler put into it.
+// Checks the built launcher.exe itself: what the linker and the resource compiler put into it, and
+// launcher-check.exe beside it, which ships with it.
 // A wrong flag, a stray resource or a new runtime DLL shows up here, not in the code. The icon and
 // the manifest are compared with the committed files, which this program carries (source_files.rc)
 // so that it runs where there is no source tree.
@@ -28,12 +29,13 @@ constexpr wchar_t kIconGroup[] = L"IDI_DIREDUDE";
 
 std::string Narrow(std::wstring_view s) { return {s.begin(), s.end()}; }  // messages only; our names are ASCII
 
-// Test programs run from build/tests/, one level below the launcher.
-std::wstring LauncherPath() {
+// Test programs run from build/tests/, one level below the launcher and the check.
+std::wstring ShippedPath(const wchar_t* name) {
     std::wstring self(32768, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-    return (std::filesystem::path(self).parent_path().parent_path() / L"launcher.exe").wstring();
+    return (std::filesystem::path(self).parent_path().parent_path() / name).wstring();
 }
+std::wstring LauncherPath() { return ShippedPath(L"launcher.exe"); }
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -273,11 +275,36 @@ protected:
     size_t sections_ = 0;
 };
 
-TEST_F(LauncherImage, IsA64BitGuiProgramForWindowsXp64AndLater) {
-    EXPECT_EQ(header_.Machine, IMAGE_FILE_MACHINE_AMD64);
-    EXPECT_EQ(optional_.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI) << "a console subsystem opens a console window";
-    EXPECT_EQ(optional_.MajorSubsystemVersion, 5);
-    EXPECT_EQ(optional_.MinorSubsystemVersion, 2);
+struct Shipped {
+    const wchar_t* name;
+    WORD subsystem;
+    size_t maxBytes;
+};
+const Shipped kShipped[] = {
+    // A console subsystem would open a console window beside the application.
+    {L"launcher.exe", IMAGE_SUBSYSTEM_WINDOWS_GUI, 64 * 1024},
+    // Its page goes to the console it is started from, or to one of its own on a double-click.
+    {L"launcher-check.exe", IMAGE_SUBSYSTEM_WINDOWS_CUI, 128 * 1024},
+};
+
+// Windows XP x64 (5.2) and later. Not even other system DLLs: importing USER32 or SHELL32 would
+// bring the whole GUI chain into every start (the launcher loads USER32 itself, only to show its box).
+TEST_F(LauncherImage, ShippedProgramsAre64BitWithinTheirSizeAndImportKernel32AndMsvcrtOnly) {
+    for (const Shipped& program : kShipped) {
+        SCOPED_TRACE(Narrow(program.name));
+        Load(ReadBytes(ShippedPath(program.name)));
+        if (HasFatalFailure()) return;
+        EXPECT_EQ(header_.Machine, IMAGE_FILE_MACHINE_AMD64);
+        EXPECT_EQ(optional_.Subsystem, program.subsystem);
+        EXPECT_EQ(optional_.MajorSubsystemVersion, 5);
+        EXPECT_EQ(optional_.MinorSubsystemVersion, 2);
+        EXPECT_LE(file_.size(), program.maxBytes);
+        std::vector<std::string> dlls = ImportedDlls();
+        for (std::string& dll : dlls)
+            for (char& c : dll) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        std::sort(dlls.begin(), dlls.end());
+        EXPECT_EQ(dlls, (std::vector<std::string>{"kernel32.dll", "msvcrt.dll"}));
+    }
 }
 
 // Without the flag, a Remote Desktop host gives the launcher a per-user Windows directory and the
@@ -308,16 +335,6 @@ bool EveryWindowsHas(std::string dll) {
     for (char& c : dll) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     const bool universalCrt = dll.starts_with("api-ms-win-crt-") && dll.ends_with(".dll");
     return universalCrt || std::ranges::count(allowed, dll) == 1;
-}
-
-// Not even other system DLLs: importing USER32 or SHELL32 would bring the whole GUI chain into every
-// start (the launcher loads USER32 itself, only to show its box).
-TEST_F(LauncherImage, ImportsKernel32AndMsvcrtOnly) {
-    std::vector<std::string> dlls = ImportedDlls();
-    for (std::string& dll : dlls)
-        for (char& c : dll) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    std::sort(dlls.begin(), dlls.end());
-    EXPECT_EQ(dlls, (std::vector<std::string>{"kernel32.dll", "msvcrt.dll"}));
 }
 
 // The test programs and stubs beside this one start anywhere too: from cmd.exe, a double-click, a

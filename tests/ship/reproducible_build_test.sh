@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Two clean builds of launcher.exe from the same sources must give the same bytes. As on two
-# machines: one builds the tree itself, the other a copy of it at another path, each into its own
-# fresh directory and at another time (SOURCE_DATE_EPOCH is what GCC's __DATE__ and __TIME__ read;
-# the copy also gets new file times). Signing is left out: a signature is never reproducible.
+# Two clean builds of launcher.exe and launcher-check.exe from the same sources must give the same
+# bytes. As on two machines: one builds the tree itself, the other a copy of it at another path,
+# each into its own fresh directory and at another time (SOURCE_DATE_EPOCH is what GCC's __DATE__
+# and __TIME__ read; the copy also gets new file times). Signing is left out: a signature is never reproducible.
 # With --kit, the copy's build also packs the test kit, which must be the bytes of KIT_ZIP (the
 # main build's).
 #
@@ -26,16 +26,16 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-repro.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 trap 'exit 143' TERM INT # so that a ctest time-out still cleans up
 
-# SOURCE BUILD EPOCH [TARGET]: the launcher, or with test-kit the tests too
+# SOURCE BUILD EPOCH [TARGET]: the programs, or with test-kit the tests too
 build() {
-    local tests=OFF
-    [ "${4:-launcher}" = launcher ] || tests=ON
+    local tests=OFF targets=(launcher launcher_check)
+    [ -z "${4:-}" ] || { tests=ON && targets=("$4"); }
     (
         unset SORVANE_SIGN_PFX SORVANE_SIGN_PASSWORD
         export SOURCE_DATE_EPOCH=$3
         cmake -S "$1" -B "$2" -G "$generator" "${compiler_args[@]}" \
             -DCMAKE_BUILD_TYPE="$build_type" -DSORVANE_BUILD_TESTS=$tests -DSORVANE_SIGN_PFX= &&
-            cmake --build "$2" --target "${4:-launcher}"
+            cmake --build "$2" --target "${targets[@]}"
     ) >"$work/build.log" 2>&1 || {
         cat "$work/build.log"
         echo "FAIL: building $2 failed" >&2
@@ -54,24 +54,25 @@ cp -R "$source_dir/CMakeLists.txt" "$source_dir/LICENSE" "$source_dir/cmake" "$s
 first="$work/a"
 second="$work/second-build/in-a-deeper-directory"
 build "$source_dir" "$first" 946684800   # 2000-01-01 00:00:00 UTC
-build "$copy" "$second" 1767225599 "$([ -z "$kit" ] && echo launcher || echo test-kit)"   # 2025-12-31 23:59:59 UTC
+build "$copy" "$second" 1767225599 "${kit:+test-kit}"   # 2025-12-31 23:59:59 UTC
 
-one=$(sha256sum <"$first/launcher.exe" | cut -d' ' -f1)
-two=$(sha256sum <"$second/launcher.exe" | cut -d' ' -f1)
-echo "$one  $first/launcher.exe"
-echo "$two  $second/launcher.exe"
-if [ "$one" != "$two" ]; then
-    echo "FAIL: the two builds differ ($(stat -c %s "$first/launcher.exe") and $(stat -c %s "$second/launcher.exe") bytes)" >&2
+for exe in launcher.exe launcher-check.exe; do
+    one=$(sha256sum <"$first/$exe" | cut -d' ' -f1)
+    two=$(sha256sum <"$second/$exe" | cut -d' ' -f1)
+    echo "$one  $first/$exe"
+    echo "$two  $second/$exe"
+    [ "$one" != "$two" ] || continue
+    echo "FAIL: the two builds of $exe differ ($(stat -c %s "$first/$exe") and $(stat -c %s "$second/$exe") bytes)" >&2
     # diffoscope says where: which section, header field or resource. Without it, the offsets.
     if command -v diffoscope >/dev/null; then
         diffoscope --text - --text-color never --no-progress --max-text-report-size 60000 \
-            "$first/launcher.exe" "$second/launcher.exe" >&2 || true
+            "$first/$exe" "$second/$exe" >&2 || true
     else
         echo "first differing offsets (decimal, 1-based) and octal bytes (diffoscope would say where):" >&2
-        cmp -l "$first/launcher.exe" "$second/launcher.exe" | head -20 >&2 || true
+        cmp -l "$first/$exe" "$second/$exe" | head -20 >&2 || true
     fi
     exit 1
-fi
+done
 if [ -n "$kit" ]; then
     other=$second/$(basename "$kit")
     echo "$(sha256sum <"$kit" | cut -d' ' -f1)  $kit"
@@ -93,4 +94,4 @@ if [ "$fixed" != bd04effe0000010003000200000004000300020000000400 ]; then
     echo "FAIL: a launcher built as 2.3.4 has the version block ${fixed:-(none)}" >&2
     exit 1
 fi
-echo "OK: the same bytes of launcher.exe${kit:+ and of the test kit} across build paths and build times, and the project's version in the version block"
+echo "OK: the same bytes of launcher.exe, launcher-check.exe${kit:+ and the test kit} across build paths and build times, and the project's version in the version block"

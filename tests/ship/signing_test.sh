@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The signed release, end to end: a throw-away code-signing certificate, a fresh build signed
-# with it through the release target, the signature verified, the signed file compared with the
-# unsigned one, the release folder checked, and the signed launcher run under Wine.
+# with it through the release target, the signatures of launcher.exe and launcher-check.exe
+# verified, the signed launcher compared with the unsigned one, the release folder checked, and the
+# signed launcher run under Wine.
 #
 # Usage: signing_test.sh [--run-with EMULATOR] JAVAW_STUB SOURCE_DIR BUILD_TYPE GENERATOR [CMAKE_ARG...]
 #   EMULATOR runs the signed launcher (Wine's wrapper in a cross build; without it, it runs directly);
@@ -93,6 +94,12 @@ grep -q 'Message digest algorithm *: SHA256' "$work/verify.log" || {
 if osslsigncode verify -CAfile /dev/null -in "$signed" >/dev/null 2>&1; then
     fail "osslsigncode verified the signature without trusting its certificate"
 fi
+# The check is signed by the same step.
+osslsigncode verify -CAfile "$work/cert.pem" -in "$build/launcher-check.exe" >"$work/verify.log" 2>&1 &&
+    grep -q 'Signature verification: ok' "$work/verify.log" || {
+    cat "$work/verify.log"
+    fail "osslsigncode does not verify the signed launcher-check.exe"
+}
 
 # --- signed differs from unsigned by the signature alone ----------------------------------------
 le() { od -An -t"u$3" -j "$2" -N"$3" "$1" | tr -d ' \n'; }
@@ -128,7 +135,9 @@ done < <(cmp -l "$work/unsigned.exe" <(head -c "$unsigned_size" "$signed") || tr
 
 # --- the release folder -------------------------------------------------------------------------
 release="$build/release"
-cmp -s "$signed" "$release/launcher.exe" || fail "release/launcher.exe is not the signed launcher.exe"
+for exe in launcher.exe launcher-check.exe; do
+    cmp -s "$build/$exe" "$release/$exe" || fail "release/$exe is not the signed $exe"
+done
 hash=$(sha256sum <"$release/launcher.exe" | cut -d' ' -f1)
 grep -q "^$hash  release/launcher.exe" <<<"$release_output" || {
     echo "$release_output"
@@ -149,7 +158,8 @@ done
 for entry in "$release"/* "$release"/.[!.]*; do
     [ -e "$entry" ] || continue
     case ${entry##*/} in
-    launcher.exe | README-vendor.txt | LICENSE.txt | THIRD-PARTY-NOTICES.txt | jre | security) ;;
+    launcher.exe | launcher-check.exe | README-vendor.txt | LICENSE.txt | THIRD-PARTY-NOTICES.txt) ;;
+    jre | security) ;;
     *) fail "unexpected file in the release: ${entry##*/}" ;;
     esac
 done
