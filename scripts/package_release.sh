@@ -98,18 +98,18 @@ $section
 
 ## Files
 
-- \`$zip_name\`: the install skeleton: \`launcher.exe\`, \`launcher-check.exe\`, \`LICENSE.txt\`,
-  \`THIRD-PARTY-NOTICES.txt\`, \`README-vendor.txt\` and the empty \`jre\\\` and \`security\\\`
-  folders. Add \`getdown-launcher-1.8.6.jar\`, a Java runtime in \`jre\\\` and, optionally,
+- \`$zip_name\`: the install skeleton: \`launcher.exe\`, \`launcher-check.exe\`,
+  \`LICENSE.txt\`, \`THIRD-PARTY-NOTICES.txt\`, \`README-vendor.txt\` and the empty \`jre\\\` and
+  \`security\\\` folders. Add \`getdown-launcher-1.8.6.jar\`, a Java runtime in \`jre\\\` and, optionally,
   \`security\\cacerts\`.
 - \`launcher.exe\`: the launcher, as in the zip.
 - \`launcher-unsigned.exe\`: the launcher before signing.
 - \`launcher-check.exe\`: a console program that tells what \`launcher.exe\` would do on a
-  machine, and why, without starting Java; as in the zip.
+  machine, and why; it starts nothing but \`java -version\`. As in the zip.
 - \`LICENSE.txt\`, \`THIRD-PARTY-NOTICES.txt\`: the launcher's license and the licenses of the
   runtime parts linked into \`launcher.exe\` and \`launcher-check.exe\`, as in the zip; they
   travel with them.
-- \`$sbom_name\`: the software bill of materials (CycloneDX 1.6): the launcher,
+- \`$sbom_name\`: the software bill of materials (CycloneDX 1.6): \`launcher.exe\`,
   \`launcher-check.exe\`, the components in them and the toolchain that built them.
 - \`$kit_name\`: the test kit: this release's \`launcher.exe\` and \`launcher-check.exe\`
   with the test programs and \`run-tests.cmd\`, to run the launcher's tests on any Windows (see
