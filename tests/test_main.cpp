@@ -16,8 +16,8 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -33,8 +33,8 @@ std::string ascii(const std::string& utf8)
     return out;
 }
 
-// text in the ANSI code page, in which the C runtime's narrow calls read a path (GoogleTest's fopen
-// of its XML report among them); lossy tells whether the code page lacked a character of it.
+// A path in the ANSI code page, in which GoogleTest's fopen reads it; lossy tells whether the code
+// page lacked a character of it.
 std::string ansi(const std::wstring& text, BOOL* lossy = nullptr)
 {
     const bool utf8 = GetACP() == CP_UTF8;
@@ -126,15 +126,15 @@ private:
 // Wide, so that the paths of the XML report and the summary arrive whole, whatever their folders' names.
 int wmain(int argc, wchar_t** argv)
 {
-    const std::wstring xml = L"--gtest_output=xml:";
-    std::vector<std::string> args(argc);
-    std::vector<char*> narrowArgv(argc + 1);
-    for (int i = 0; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        args[i] = arg.starts_with(xml) ? ansi(xml) + xmlPath(arg.substr(xml.size())) : ansi(arg);
-        narrowArgv[i] = args[i].data();
+    // GoogleTest would read the report's path in UTF-8 and open it in the ANSI code page.
+    const std::wstring_view xml = L"--gtest_output=xml:";
+    for (int i = 1; i < argc; ++i) {
+        if (std::wstring_view(argv[i]).starts_with(xml)) {
+            GTEST_FLAG_SET(output, "xml:" + xmlPath(argv[i] + xml.size()));
+            argv[i][0] = L'\0';
+        }
     }
-    testing::InitGoogleTest(&argc, narrowArgv.data());
+    testing::InitGoogleTest(&argc, argv);
 
     auto* summary = new Summary(_wgetenv(L"SORVANE_TEST_SUMMARY"));
     testing::UnitTest::GetInstance()->listeners().Append(summary);   // which owns it from here on

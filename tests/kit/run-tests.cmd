@@ -14,8 +14,9 @@ rem
 rem Exit status: 0 when no test failed, 1 when one did, 2 when the kit is not whole, an option is
 rem wrong or the results folder cannot be created.
 rem
-rem Delayed expansion stays off, as it would drop each "!" of a folder's name; and no value from
-rem outside goes into a parenthesised block, which a ")" as in "C:\Program Files (x86)" would end.
+rem Delayed expansion stays off, as it would drop each "!" of a folder's name; no value from outside
+rem goes into a parenthesised block, which a ")" as in "C:\Program Files (x86)" would end; and such a
+rem value is echoed through "for /f", as "&" would end an echo.
 setlocal EnableExtensions DisableDelayedExpansion
 set "kit=%~dp0"
 set "results=%TEMP%\sorvane-launcher-tests"
@@ -33,12 +34,10 @@ if errorlevel 1 (
 )
 if not exist "%results%\" mkdir "%results%" 2>nul
 if exist "%results%\" goto results_ready
-set "line=Cannot create the results folder %results%: name another with --results DIR."
-call :say
+for /f "delims=" %%v in ("Cannot create the results folder %results%: name another with --results DIR.") do echo %%v
 endlocal & exit /b 2
 :results_ready
-set "line=Results: %results%"
-call :say
+for /f "delims=" %%v in ("Results: %results%") do echo %%v
 pushd "%results%"
 
 set passed=0
@@ -78,12 +77,9 @@ shift
 shift
 goto options
 :option_timeout
-if "%~2"=="" exit /b 1
-set "seconds="
-set /a seconds=%~2 2>nul
-if not "%seconds%"=="%~2" exit /b 1
-if %seconds% lss 1 exit /b 1
-set "SORVANE_TEST_TIMEOUT=%seconds%"
+set /a SORVANE_TEST_TIMEOUT=%~2 2>nul
+if not "%SORVANE_TEST_TIMEOUT%"=="%~2" exit /b 1
+if %SORVANE_TEST_TIMEOUT% lss 1 exit /b 1
 shift
 shift
 goto options
@@ -125,13 +121,11 @@ for /f "usebackq tokens=1-3" %%a in ("%~2.summary") do (
 )
 if defined p goto run_counted
 :run_unstarted
-set "line=%title%: ended with status %exit% before its tests had run: see %~2.log"
-call :say
+for /f "delims=" %%v in ("%title%: ended with status %exit% before its tests had run: see %~2.log") do echo %%v
 set /a p=0, f=1, s=0
 goto run_tally
 :run_counted
-set "line=%title%: %p% passed, %f% failed, %s% skipped"
-call :say
+for /f "delims=" %%v in ("%title%: %p% passed, %f% failed, %s% skipped") do echo %%v
 for /f "usebackq skip=1 delims=" %%l in ("%~2.summary") do echo     %%l
 rem GoogleTest ends with status 1 when a test failed; any other status is the program's own.
 if "%exit%"=="0" goto run_tally
@@ -142,9 +136,4 @@ if %f%==0 set f=1
 if not "%~1"=="harness_test" set /a passed+=p, failed+=f, skipped+=s
 if "%~1"=="harness_test" set /a harness_failed+=f
 set "title="
-goto :eof
-
-rem :say: echoes %line%, whatever characters it holds.
-:say
-for /f "delims=" %%v in ("%line%") do echo %%v
 goto :eof

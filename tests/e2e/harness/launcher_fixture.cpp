@@ -237,9 +237,9 @@ ScratchDir::ScratchDir() {
     static std::atomic<unsigned> serial{0};
     wchar_t temp[MAX_PATH + 1];
     if (!GetTempPathW(MAX_PATH + 1, temp)) throwLastError("GetTempPathW");
-    // Windows writes TEMP in 8.3 form where it can (C:\Users\RUNNER~1\...); the root is its long form,
-    // as the launcher sees its own path. The tick count keeps names distinct across runs even when
-    // Wine hands out the same process id again.
+    // Windows writes TEMP in 8.3 form where it can (C:\Users\RUNNER~1\...) but names a program run
+    // from there in its long form (QueryFullProcessImageNameW): the root is the long form. The tick
+    // count keeps names distinct across runs even when Wine hands out the same process id again.
     path_ = joinPath(longForm(fullPath(temp)), L"sorvane-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                                    std::to_wstring(++serial) + L"-" +
                                                    std::to_wstring(GetTickCount64() % 1000000));
