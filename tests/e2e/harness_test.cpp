@@ -182,7 +182,7 @@ TEST(SandboxRun, KillsWhatOutlivesTheRunAndReportsIt) {
                      .timeoutMs = 20000,
                      .straysGraceMs = 300});
     ASSERT_EQ(r.strays.size(), 1u);
-    EXPECT_TRUE(iequals(r.strays[0].imagePath, java)) << narrow(r.strays[0].imagePath);
+    EXPECT_TRUE(sameFile(r.strays[0].imagePath, java)) << narrow(r.strays[0].imagePath);
     EXPECT_EQ(r.at(StubDir::Java).probes.size(), 1u);
     EXPECT_TRUE(processesUnder(sandbox.root()).empty());
 

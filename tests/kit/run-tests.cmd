@@ -44,6 +44,7 @@ set passed=0
 set failed=0
 set skipped=0
 set harness_failed=0
+set "title="
 rem The real-Java test sees only the JDKs given here.
 set "SORVANE_TEST_JDK="
 call :run unit_test unit_test
@@ -108,8 +109,8 @@ set "SORVANE_TEST_SUMMARY=%results%\%~2.summary"
 "%kit%tests\%~1.exe" %3 "--gtest_output=xml:%~2.xml" > "%~2.log" 2>&1
 set "exit=%errorlevel%"
 set "SORVANE_TEST_SUMMARY="
-rem The summary's first line holds the counts; each other line is a skipped or failed test. It is
-rem written as the first test starts.
+rem The summary's first line holds the counts; each other line is a skipped or failed test. A
+rem program writes it as soon as it starts.
 set "p="
 if not exist "%~2.summary" goto run_unstarted
 for /f "usebackq tokens=1-3" %%a in ("%~2.summary") do (
