@@ -73,7 +73,9 @@ std::wstring longForm(const std::wstring& path) {
 }
 
 bool sameFile(const std::wstring& a, const std::wstring& b) {
-    const auto identity = [](const std::wstring& path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
+    const auto identity = [](std::wstring path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
+        // Windows leaves a \\?\ path as it is, so a folder's trailing backslash would be part of its name.
+        while (path.size() > 3 && path.back() == L'\\') path.pop_back();
         UniqueHandle file(CreateFileW(longPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
