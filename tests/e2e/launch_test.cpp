@@ -61,8 +61,6 @@ TEST_F(LaunchSequence, TypicalRunUsesTheSystemRuntimeWithTheTrustStore)
     // As handed over: in its 8.3 form where the code page cannot write it (a profile's %TEMP%).
     const std::wstring dir = runs[0].argv.at(2).substr(std::size(L"-DSorvaneInstallPath=") - 1);
     EXPECT_TRUE(sameFile(dir, s.installDir())) << narrow(dir);
-    EXPECT_EQ(runs[0].commandLine, L"\"javaw.exe \" -Djavax.net.ssl.trustStore=\"" + dir + L"security\\cacerts\" -DSorvaneInstallPath=\"" +
-                                       dir + L"\\\" -jar \"" + dir + L"getdown-launcher-1.8.6.jar\" \"ARG\"");
     EXPECT_EQ(runs[0].argv, (std::vector<std::wstring>{L"javaw.exe ", L"-Djavax.net.ssl.trustStore=" + dir + L"security\\cacerts",
                                                       L"-DSorvaneInstallPath=" + dir, L"-jar",
                                                       dir + L"getdown-launcher-1.8.6.jar", L"ARG"}));
@@ -368,7 +366,7 @@ TEST_P(LauncherCheck, PredictsWhatTheLauncherThenDoes)
     if (!ran.empty()) {
         EXPECT_EQ(widen(facts["command line"]), ran[0].commandLine);
         const StubDir where = r.at(StubDir::Jre).javawRuns.empty() ? StubDir::Java : StubDir::Jre;
-        EXPECT_TRUE(iequals(longForm(widen(facts["program"])), longForm(s.dir(where) + L"\\javaw.exe"))) << facts["program"];
+        EXPECT_TRUE(sameFile(widen(facts["program"]), s.dir(where) + L"\\javaw.exe")) << facts["program"];
     }
     EXPECT_NE(predicted.out.find(c.pageHas), std::string::npos) << predicted.out;
 }

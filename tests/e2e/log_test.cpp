@@ -87,15 +87,6 @@ TEST_F(LauncherLog, MissingDirectoriesAreCreatedAndExistingOnesLeftAlone)
     EXPECT_EQ(r.log.size(), 8u + 52u);
 }
 
-TEST_F(LauncherLog, ProfileWithoutTheDirectoriesGetsThemCreated)
-{
-    Sandbox& s = layOut({});
-    EXPECT_FALSE(exists(s.profileDir() + L"\\.sorvane"));
-    LaunchResult r = s.run({.args = L""});
-    EXPECT_TRUE(isDirectory(s.logDir()));
-    EXPECT_EQ(r.logRecords().size(), 1u);
-}
-
 TEST_F(LauncherLog, ReadOnlyLogFileLosesTheRecordButTheRunGoesOn)
 {
     Sandbox& s = layOut({.stubs = {{StubDir::Java, {.java = true, .javaw = true, .javaScript = StubScript().javaVersion("1.8.0_281")}}}});

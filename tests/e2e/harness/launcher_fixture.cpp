@@ -227,11 +227,6 @@ std::vector<JavawRun> LaunchResult::allJavawRuns() const {
     return all;
 }
 
-std::optional<std::wstring> LaunchResult::boxText() const {
-    if (boxes.empty()) return std::nullopt;
-    return boxes.front().text;
-}
-
 // ---- Sandbox ----
 
 ScratchDir::ScratchDir() {
@@ -353,15 +348,14 @@ LaunchResult Sandbox::run(const RunOptions& options) {
     process.desktop = options.desktop;
     process.whileWaiting = [&](DWORD pid) {
         if (options.whileRunning) options.whileRunning();
-        if (options.dismissBoxes) {
-            // Forget closed boxes: a later box may be given a closed one's handle.
-            std::erase_if(pressed, [](HWND h) { return !IsWindow(h); });
-            const auto box = findMessageBox(nullptr, pid);
-            if (!box || pressed.contains(box->window)) return;
-            result.boxes.push_back({box->caption, box->text});
-            pressOk(box->window);
-            pressed.insert(box->window);
-        }
+        // Every box the launcher shows is pressed OK and recorded. Forget closed boxes: a later
+        // box may be given a closed one's handle.
+        std::erase_if(pressed, [](HWND h) { return !IsWindow(h); });
+        const auto box = findMessageBox(nullptr, pid);
+        if (!box || pressed.contains(box->window)) return;
+        result.boxes.push_back({box->caption, box->text});
+        pressOk(box->window);
+        pressed.insert(box->window);
     };
 
     const ProcessRun run = runProcess(process);
@@ -393,11 +387,6 @@ LaunchResult Sandbox::run(const RunOptions& options) {
 Sandbox& LauncherTest::layOut(SandboxOptions options) {
     sandbox_.reset();
     sandbox_ = std::make_unique<Sandbox>(std::move(options));
-    return *sandbox_;
-}
-
-Sandbox& LauncherTest::sandbox() {
-    if (!sandbox_) return layOut();
     return *sandbox_;
 }
 

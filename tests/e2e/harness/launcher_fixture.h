@@ -35,7 +35,6 @@
 
 namespace sorvane::e2e {
 
-inline constexpr wchar_t kBoxCaption[] = L"Running java version:";
 inline constexpr wchar_t kJarName[] = L"getdown-launcher-1.8.6.jar";
 
 // The harness's own programs, beside the test executable; launcher.exe one level up.
@@ -151,7 +150,6 @@ struct RunOptions {
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env;  // applied last; nullopt removes
     std::optional<std::wstring> currentDirectory;                           // default: dir(StubDir::Cwd)
     DWORD timeoutMs = 60000;    // a time-out kills the launcher and fails the test
-    bool dismissBoxes = true;   // press OK on every message box the launcher shows, recording it
     DWORD straysGraceMs = 500;  // how long stubs may take to end after the launcher did
     DWORD outputEndWaitMs = 0;          // see LaunchResult::outputEnded
     std::function<void()> whileRunning;  // called about every 10 ms while the launcher runs
@@ -191,7 +189,6 @@ struct LaunchResult {
     bool probeRan() const;
     std::vector<std::wstring> allProbes() const;
     std::vector<JavawRun> allJavawRuns() const;
-    std::optional<std::wstring> boxText() const;  // of the first box
 };
 
 class Sandbox {
@@ -229,7 +226,6 @@ private:
 class LauncherTest : public ::testing::Test {
 protected:
     Sandbox& layOut(SandboxOptions options = {});
-    Sandbox& sandbox();
     void TearDown() override;
 
 private:

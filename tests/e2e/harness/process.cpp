@@ -56,8 +56,7 @@ Pipe makePipe() {
 
 // Reads whatever is in the pipe now, without blocking (a grandchild may hold the write end forever).
 // True once the pipe has ended: it is empty and every write end is closed.
-bool drain(HANDLE pipe, std::string& all, std::vector<OutputChunk>& chunks, std::chrono::milliseconds at) {
-    std::string got;
+bool drain(HANDLE pipe, std::string& all) {
     bool ended = false;
     for (;;) {
         DWORD available = 0;
@@ -69,11 +68,7 @@ bool drain(HANDLE pipe, std::string& all, std::vector<OutputChunk>& chunks, std:
         std::string buffer(available, '\0');
         DWORD read = 0;
         if (!ReadFile(pipe, buffer.data(), available, &read, nullptr) || read == 0) break;
-        got.append(buffer.data(), read);
-    }
-    if (!got.empty()) {
-        all += got;
-        chunks.push_back({at, std::move(got)});
+        all.append(buffer.data(), read);
     }
     return ended;
 }
@@ -191,8 +186,8 @@ ProcessRun runProcess(const ProcessOptions& how) {
     };
     for (;;) {
         const DWORD wait = WaitForSingleObject(process.get(), 10);
-        drain(out.read.get(), run.out, run.outChunks, since());
-        if (err.read) drain(err.read.get(), run.err, run.errChunks, since());
+        drain(out.read.get(), run.out);
+        if (err.read) drain(err.read.get(), run.err);
         if (wait == WAIT_OBJECT_0) break;
         if (since().count() >= how.timeoutMs) {
             run.timedOut = true;
@@ -205,8 +200,8 @@ ProcessRun runProcess(const ProcessOptions& how) {
     run.elapsed = since();
     for (;;) {
         const std::chrono::milliseconds now = since();
-        if (drain(out.read.get(), run.out, run.outChunks, now)) run.outputEnded = now;
-        if (err.read) drain(err.read.get(), run.err, run.errChunks, now);
+        if (drain(out.read.get(), run.out)) run.outputEnded = now;
+        if (err.read) drain(err.read.get(), run.err);
         if (run.outputEnded || now - run.elapsed >= std::chrono::milliseconds(how.outputEndWaitMs)) break;
         Sleep(10);
     }

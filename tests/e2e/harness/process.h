@@ -28,11 +28,6 @@ std::wstring environmentBlock(std::vector<std::wstring> env);
 // Makes one command-line argument that CommandLineToArgvW (and the C runtime) split back unchanged.
 std::wstring quoteArgument(std::wstring_view argument);
 
-struct OutputChunk {
-    std::chrono::milliseconds at;  // since the process was started; as precise as the ~10 ms polling
-    std::string bytes;
-};
-
 struct ProcessOptions {
     std::optional<std::wstring> application;       // lpApplicationName; nullopt lets CreateProcessW search
     std::wstring commandLine;                      // passed exactly as given
@@ -58,10 +53,8 @@ struct ProcessRun {
     std::uint64_t exited = 0;  // FILETIME, from GetProcessTimes
     std::string out;
     std::string err;
-    std::vector<OutputChunk> outChunks;  // reads as they arrived; a pause in the writer splits chunks
     // Since the start, when standard output ended; nullopt when it had not within outputEndWaitMs.
     std::optional<std::chrono::milliseconds> outputEnded;
-    std::vector<OutputChunk> errChunks;
 };
 
 // Throws when the process cannot be started.
