@@ -3,6 +3,8 @@
 #include "tests/e2e/harness/stub_protocol.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace sorvane::e2e {
@@ -127,13 +129,9 @@ void createDirectories(const std::wstring& path) {
 
 void writeFile(const std::wstring& path, std::string_view bytes) {
     createDirectories(stub::directoryOf(plainPath(path)));
-    UniqueHandle file(CreateFileW(longPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throwLastError("CreateFileW " + narrow(path));
-    DWORD written = 0;
-    if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-                           written != bytes.size()))
-        throwLastError("WriteFile " + narrow(path));
+    std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    if (!file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !file.flush())
+        throw std::runtime_error("cannot write " + narrow(path));
 }
 
 std::optional<std::string> readFile(const std::wstring& path) {
@@ -144,15 +142,10 @@ std::optional<std::string> readFile(const std::wstring& path) {
 
 void copyFile(const std::wstring& from, const std::wstring& to) {
     createDirectories(stub::directoryOf(plainPath(to)));
-    if (!CopyFileW(longPath(from).c_str(), longPath(to).c_str(), FALSE))
-        throwLastError("CopyFileW " + narrow(from) + " -> " + narrow(to));
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
 }
 
-void removeFile(const std::wstring& path) {
-    if (!DeleteFileW(longPath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
-        GetLastError() != ERROR_PATH_NOT_FOUND)
-        throwLastError("DeleteFileW " + narrow(path));
-}
+void removeFile(const std::wstring& path) { std::filesystem::remove(path); }
 
 namespace {
 bool removeTreeOnce(const std::wstring& dir) {

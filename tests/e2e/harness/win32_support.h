@@ -27,7 +27,7 @@ std::string lastErrorMessage(std::string_view what, DWORD error = GetLastError()
 bool iequals(std::wstring_view a, std::wstring_view b);  // ordinal, case-insensitive
 bool istartsWith(std::wstring_view text, std::wstring_view prefix);
 
-// The \\?\ form of an absolute path; every file operation below uses it, so long paths just work.
+// The \\?\ form of an absolute path, which the file operations below use where a path may be long.
 std::wstring longPath(std::wstring_view path);
 // The plain form: drops a \\?\ prefix.
 std::wstring plainPath(std::wstring_view path);
@@ -50,13 +50,15 @@ std::wstring thisModuleDirectory();
 bool exists(const std::wstring& path);
 bool isDirectory(const std::wstring& path);
 void createDirectories(const std::wstring& path);
-void writeFile(const std::wstring& path, std::string_view bytes);  // replaces, creating parent dirs
 std::optional<std::string> readFile(const std::wstring& path);     // nullopt when absent
+// These three (std::filesystem) take paths within MAX_PATH, as the sandbox's own files are; the
+// other helpers take a profile or a log folder of any length.
+void writeFile(const std::wstring& path, std::string_view bytes);  // replaces, creating parent dirs
 void copyFile(const std::wstring& from, const std::wstring& to);   // replaces, creating parent dirs
 void removeFile(const std::wstring& path);                         // no error when absent
 // Deletes a tree; retries for up to retryMs since Wine releases files of just-ended processes late.
 bool removeTree(const std::wstring& path, DWORD retryMs = 5000);
-// Names (not paths) of the entries in dir matching pattern, sorted.
+// Names (not paths) of the entries in dir matching pattern, sorted; dir may be past MAX_PATH.
 std::vector<std::wstring> listFiles(const std::wstring& dir, std::wstring_view pattern = L"*");
 
 // Builds a relative path at least minLength characters long out of repeats of piece, split into
