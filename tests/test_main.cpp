@@ -4,8 +4,9 @@
 //   skipped <test>: <why>        one line for each test that skipped
 //   failed <test>[: <why>]       one line for each test that failed
 // It is written as the program starts and again as each test starts and ends, counting the running
-// test as failed: a crash leaves every finished test counted and the one it ended named. SORVANE_TEST_TIMEOUT, in seconds,
-// ends a program that runs longer, naming its running test the same way.
+// test as failed: a crash leaves every finished test counted and the one it ended named.
+// SORVANE_TEST_TIMEOUT, in seconds, ends a program that runs longer, naming its running test the
+// same way.
 // ASCII only, as cmd.exe echoes it in whatever code page its console has: each other character is
 // a '?' there (the XML and the program's output have the whole text).
 #include <gtest/gtest.h>
