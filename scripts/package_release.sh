@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Turns the release folder of a tagged build into the files its GitHub release publishes, and the
 # release notes. The release workflow runs it after the release target; it needs only bash,
-# coreutils and python3 (scripts/release_files.py makes the zip and the SBOM), so it can be tried
-# without GitHub. The same inputs give the same bytes: every date in the files is the release's
-# date in CHANGELOG.md.
+# coreutils, python3 (scripts/release_files.py makes the zip and the SBOM) and dpkg, so it can be
+# tried without GitHub. The same inputs give the same bytes: every date in the files is the
+# release's date in CHANGELOG.md.
 #
 #   package_release.sh VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE KIT_ZIP LAUNCHER_MAP CHECK_MAP
 #
@@ -136,7 +136,7 @@ osslsigncode verify -in launcher.exe             # who signed it (a signed launc
 
 The attestation check works for every file; add \`--predicate-type https://cyclonedx.org/bom\`
 to check the SBOM's attestation for \`launcher.exe\`, \`launcher-unsigned.exe\`,
-\`launcher-check.exe\` or the zip.
+\`launcher-check.exe\` or \`$zip_name\`.
 \`gh\` needs network access to GitHub and a login (\`gh auth login\`, or a token in
 \`GH_TOKEN\`), even for a public repository. On Windows, \`Get-FileHash launcher.exe\` in
 PowerShell prints the SHA-256 to compare, and \`Get-AuthenticodeSignature .\\launcher.exe | Format-List\`
