@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# The release packaging (scripts/package_release.sh) on a stand-in release folder, signed and
-# unsigned: exactly the nine published files, SHA256SUMS over them; notes with the version's
-# CHANGELOG.md section alone, the truth about the signature and the rebuild command (.ci/run's);
-# notices naming the MinGW-w64 runtime in both programs; an SBOM valid against CycloneDX 1.6 (the
-# pinned library in build/tools) with the SHA-256s of the three programs. Packaging the same folder
-# again, its files dated otherwise, gives the same bytes.
+# scripts/package_release.sh on a stand-in release folder, signed and unsigned, and packaged again
+# with its files dated otherwise, which must give the same bytes.
 #
 # Usage: release_package_test.sh SOURCE_DIR BINARY_DIR VERSION
 #   BINARY_DIR: a build, for its link maps, its LICENSE.txt and the npm tools in its tools/.
@@ -28,10 +24,7 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-package.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The script runs from a copy of the sources whose CHANGELOG.md has an older release below, which
 # the notes must not run into.
@@ -48,9 +41,8 @@ cp "$binary_dir/LICENSE.txt" "$release/"
 maps=("$binary_dir/launcher.map" "$binary_dir/launcher-check.map")
 python3 "$source_dir/scripts/release_files.py" notices "${maps[@]}" "$release/THIRD-PARTY-NOTICES.txt"
 rebuild=$(tail -n 1 "$source_dir/.ci/run")
-published="LICENSE.txt SHA256SUMS THIRD-PARTY-NOTICES.txt launcher-check.exe launcher-unsigned.exe launcher.exe
-sorvane-launcher-$version.cdx.json sorvane-launcher-$version.zip sorvane-launcher-tests-$version.zip"
-published=$(xargs <<<"$published")
+published="LICENSE.txt SHA256SUMS THIRD-PARTY-NOTICES.txt launcher-check.exe launcher-unsigned.exe \
+launcher.exe sorvane-launcher-$version.cdx.json sorvane-launcher-$version.zip sorvane-launcher-tests-$version.zip"
 runtime=pkg:deb/debian/mingw-w64-x86-64-dev@
 
 for kind in signed unsigned unsigned-again; do
