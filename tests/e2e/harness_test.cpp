@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -131,16 +132,19 @@ TEST(SandboxRun, ChildGetsTheEnvironmentAndCurrentDirectory) {
     Sandbox sandbox;
     const std::wstring cmd = systemCmd();
 
+    // /u: cmd writes UTF-16, so a %TEMP% named outside the code page comes through whole.
     const LaunchResult r =
-        sandbox.run({.commandLine = quoteArgument(cmd) + L" /c echo %USERPROFILE%^|%PATH%^|%SORVANE_E2E%^|&cd",
+        sandbox.run({.commandLine = quoteArgument(cmd) + L" /u /c echo %USERPROFILE%^|%PATH%^|%SORVANE_E2E%^|&cd",
                      .program = cmd,
                      .env = {{L"SORVANE_E2E", L"extra"}},
                      .timeoutMs = 20000});
 
-    const std::string expected = narrow(sandbox.profileDir()) + "|" +
-                                 narrow(findVariable(sandbox.environmentFor({}), L"PATH").value()) + "|extra|\r\n" +
-                                 narrow(sandbox.dir(StubDir::Cwd)) + "\r\n";
-    EXPECT_EQ(r.out, expected);
+    std::wstring out(r.out.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(out.data(), r.out.data(), out.size() * sizeof(wchar_t));
+    const std::wstring expected = sandbox.profileDir() + L"|" +
+                                  findVariable(sandbox.environmentFor({}), L"PATH").value() + L"|extra|\r\n" +
+                                  sandbox.dir(StubDir::Cwd) + L"\r\n";
+    EXPECT_EQ(narrow(out), narrow(expected));
     EXPECT_EQ(r.exitCode, 0u);
 }
 
@@ -178,7 +182,7 @@ TEST(SandboxRun, KillsWhatOutlivesTheRunAndReportsIt) {
                      .timeoutMs = 20000,
                      .straysGraceMs = 300});
     ASSERT_EQ(r.strays.size(), 1u);
-    EXPECT_TRUE(iequals(r.strays[0].imagePath, java)) << narrow(r.strays[0].imagePath);
+    EXPECT_TRUE(sameFile(r.strays[0].imagePath, java)) << narrow(r.strays[0].imagePath);
     EXPECT_EQ(r.at(StubDir::Java).probes.size(), 1u);
     EXPECT_TRUE(processesUnder(sandbox.root()).empty());
 

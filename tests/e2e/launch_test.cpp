@@ -58,7 +58,9 @@ TEST_F(LaunchSequence, TypicalRunUsesTheSystemRuntimeWithTheTrustStore)
 
     const auto& runs = r.at(StubDir::Java).javawRuns;
     ASSERT_EQ(runs.size(), 1u);
-    const std::wstring dir = s.installDir() + L"\\";
+    // As handed over: in its 8.3 form where the code page cannot write it (a profile's %TEMP%).
+    const std::wstring dir = runs[0].argv.at(2).substr(std::size(L"-DSorvaneInstallPath=") - 1);
+    EXPECT_TRUE(sameFile(dir, s.installDir())) << narrow(dir);
     EXPECT_EQ(runs[0].commandLine, L"\"javaw.exe \" -Djavax.net.ssl.trustStore=\"" + dir + L"security\\cacerts\" -DSorvaneInstallPath=\"" +
                                        dir + L"\\\" -jar \"" + dir + L"getdown-launcher-1.8.6.jar\" \"ARG\"");
     EXPECT_EQ(runs[0].argv, (std::vector<std::wstring>{L"javaw.exe ", L"-Djavax.net.ssl.trustStore=" + dir + L"security\\cacerts",
@@ -119,7 +121,8 @@ TEST_F(LaunchSequence, NoJavaOnPathUsesTheBundledRuntime)
     EXPECT_FALSE(r.probeRan());
     ASSERT_EQ(r.at(StubDir::Jre).javawRuns.size(), 1u);
     // No trust store, so no segment for it.
-    const std::wstring dir = s.installDir() + L"\\";
+    const std::wstring dir = r.at(StubDir::Jre).javawRuns[0].argv.at(1).substr(std::size(L"-DSorvaneInstallPath=") - 1);
+    EXPECT_TRUE(sameFile(dir, s.installDir())) << narrow(dir);
     EXPECT_EQ(r.at(StubDir::Jre).javawRuns[0].argv,
               (std::vector<std::wstring>{dir + L"jre\\bin\\javaw.exe", L"-DSorvaneInstallPath=" + dir, L"-jar",
                                          dir + L"getdown-launcher-1.8.6.jar", L"ARG"}));

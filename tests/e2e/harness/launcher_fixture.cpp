@@ -238,10 +238,12 @@ ScratchDir::ScratchDir() {
     static std::atomic<unsigned> serial{0};
     wchar_t temp[MAX_PATH + 1];
     if (!GetTempPathW(MAX_PATH + 1, temp)) throwLastError("GetTempPathW");
-    // The tick count keeps names distinct across runs even when Wine hands out the same process id again.
-    path_ =
-        joinPath(fullPath(temp), L"sorvane-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                     std::to_wstring(++serial) + L"-" + std::to_wstring(GetTickCount64() % 1000000));
+    // Windows writes TEMP in 8.3 form where it can (C:\Users\RUNNER~1\...) but names a program run
+    // from there in its long form (QueryFullProcessImageNameW): the root is the long form. The tick
+    // count keeps names distinct across runs even when Wine hands out the same process id again.
+    path_ = joinPath(longForm(fullPath(temp)), L"sorvane-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                                   std::to_wstring(++serial) + L"-" +
+                                                   std::to_wstring(GetTickCount64() % 1000000));
     createDirectories(path_);
 }
 

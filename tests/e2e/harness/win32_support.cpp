@@ -72,6 +72,23 @@ std::wstring longForm(const std::wstring& path) {
     return out;
 }
 
+bool sameFile(const std::wstring& a, const std::wstring& b) {
+    const auto identity = [](std::wstring path) -> std::optional<BY_HANDLE_FILE_INFORMATION> {
+        // Windows leaves a \\?\ path as it is, so a folder's trailing backslash would be part of its name.
+        while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+        UniqueHandle file(CreateFileW(longPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+        return info;
+    };
+    const auto x = identity(a);
+    const auto y = identity(b);
+    return x && y && x->dwVolumeSerialNumber == y->dwVolumeSerialNumber && x->nFileIndexHigh == y->nFileIndexHigh &&
+           x->nFileIndexLow == y->nFileIndexLow;
+}
+
 bool hasShortForm(const std::wstring& path) {
     std::wstring out(32768, L'\0');
     const DWORD n = GetShortPathNameW(path.c_str(), out.data(), static_cast<DWORD>(out.size()));

@@ -33,8 +33,11 @@ std::wstring longPath(std::wstring_view path);
 std::wstring plainPath(std::wstring_view path);
 std::wstring joinPath(std::wstring_view dir, std::wstring_view name);
 std::wstring fullPath(std::wstring_view path);  // resolves "..", "." and relative paths
-// The long form of an existing path (8.3 names expanded), to tell which file a short path names.
+// The long form of an existing path (8.3 names expanded).
 std::wstring longForm(const std::wstring& path);
+// Whether two existing paths name the same file or folder, in whatever form each is written (8.3
+// or long, any case, a trailing backslash or none): how a test checks a path the launcher handed over.
+bool sameFile(const std::wstring& a, const std::wstring& b);
 // Whether an existing path has an 8.3 form of its own (volumes may have them turned off).
 bool hasShortForm(const std::wstring& path);
 
