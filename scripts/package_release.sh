@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Turns the release folder of a tagged build into the files its GitHub release publishes, and the
 # release notes. The release workflow runs it after the release target; it needs only bash,
-# coreutils and python3 (scripts/release_files.py makes the zip and the SBOM), so it can be tried
-# without GitHub. The same inputs give the same bytes: every date in the files is the release's
-# date in CHANGELOG.md.
+# coreutils, python3 (scripts/release_files.py makes the zip and the SBOM) and dpkg, so it can be
+# tried without GitHub. The same inputs give the same bytes: every date in the files is the
+# release's date in CHANGELOG.md.
 #
-#   package_release.sh VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE KIT_ZIP
+#   package_release.sh VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE KIT_ZIP LAUNCHER_MAP CHECK_MAP
 #
 # VERSION is the tag without its "v" (1.0.0, or 1.1.0-rc.1 for a pre-release). RELEASE_DIR is the
 # folder the release target lays out, its launcher.exe and launcher-check.exe signed or not, with
@@ -16,14 +16,16 @@
 # sorvane-launcher-VERSION.cdx.json, the test kit KIT_ZIP (built around RELEASE_DIR's programs by
 # the test-kit target) and SHA256SUMS. NOTES_FILE
 # receives the version's CHANGELOG.md section, whether launcher.exe is signed, how to check the
-# files and how to rebuild them.
+# files and how to rebuild them. LAUNCHER_MAP and CHECK_MAP are the link maps the release target
+# made the notices from (build/launcher.map, build/launcher-check.map): the SBOM lists the same
+# components from them.
 set -euo pipefail
 
-if [ $# -ne 6 ]; then
-    echo "usage: $0 VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE KIT_ZIP" >&2
+if [ $# -ne 8 ]; then
+    echo "usage: $0 VERSION RELEASE_DIR UNSIGNED_EXE OUT_DIR NOTES_FILE KIT_ZIP LAUNCHER_MAP CHECK_MAP" >&2
     exit 2
 fi
-version=$1 release_dir=$2 unsigned=$3 out=$4 notes=$5 kit=$6
+version=$1 release_dir=$2 unsigned=$3 out=$4 notes=$5 kit=$6 launcher_map=$7 check_map=$8
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 fail() {
     echo "package_release: $*" >&2
@@ -48,7 +50,8 @@ section=$(awk -v heading="$heading" '
     inside && /^## \[/ { exit }
     inside { print }' "$root/CHANGELOG.md")
 
-for file in "$release_dir"/{launcher.exe,launcher-check.exe,LICENSE.txt,THIRD-PARTY-NOTICES.txt} "$unsigned" "$kit"; do
+for file in "$release_dir"/{launcher.exe,launcher-check.exe,LICENSE.txt,THIRD-PARTY-NOTICES.txt} "$unsigned" "$kit" \
+    "$launcher_map" "$check_map"; do
     [ -f "$file" ] || fail "no $file"
 done
 command -v python3 >/dev/null || fail "python3 is missing (scripts/setup.sh installs it)"
@@ -70,7 +73,7 @@ kit_name=$(basename "$kit")
 cp "$kit" "$out/$kit_name"
 release_files=$root/scripts/release_files.py
 python3 "$release_files" zip "$release_dir" "$date" "$out/$zip_name"
-python3 "$release_files" sbom "$version" "$date" "$out/THIRD-PARTY-NOTICES.txt" "$out/launcher.exe" \
+python3 "$release_files" sbom "$version" "$date" "$launcher_map" "$check_map" "$out/launcher.exe" \
     "$out/launcher-unsigned.exe" "$out/launcher-check.exe" "$repo" "$server" "$out/$sbom_name" \
     "${toolchain_packages[@]}"
 (cd "$out" && sha256sum launcher.exe launcher-unsigned.exe launcher-check.exe "$zip_name" LICENSE.txt \
@@ -133,7 +136,7 @@ osslsigncode verify -in launcher.exe             # who signed it (a signed launc
 
 The attestation check works for every file; add \`--predicate-type https://cyclonedx.org/bom\`
 to check the SBOM's attestation for \`launcher.exe\`, \`launcher-unsigned.exe\`,
-\`launcher-check.exe\` or the zip.
+\`launcher-check.exe\` or \`$zip_name\`.
 \`gh\` needs network access to GitHub and a login (\`gh auth login\`, or a token in
 \`GH_TOKEN\`), even for a public repository. On Windows, \`Get-FileHash launcher.exe\` in
 PowerShell prints the SHA-256 to compare, and \`Get-AuthenticodeSignature .\\launcher.exe | Format-List\`

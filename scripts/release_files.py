@@ -6,14 +6,14 @@ deterministic: the same inputs give the same bytes.
     release_files.py zip RELEASE_DIR DATE OUT    the release folder as a zip  (package_release.sh)
     release_files.py kit KIT_DIR DATE OUT        KIT_DIR/SHA256SUMS, then the zip of KIT_DIR as its
                                                  one top folder          (the test-kit target)
-    release_files.py sbom VERSION DATE NOTICES LAUNCHER UNSIGNED CHECK REPO SERVER OUT [TOOL_PACKAGE...]
-                                                 the CycloneDX SBOM            (package_release.sh)
+    release_files.py sbom VERSION DATE LAUNCHER_MAP CHECK_MAP LAUNCHER UNSIGNED CHECK REPO SERVER OUT
+                          [TOOL_PACKAGE...]      the CycloneDX SBOM            (package_release.sh)
 
 launcher.exe and launcher-check.exe are linked statically, so parts of the toolchain's runtime end
 up inside them. A program's link map (NAME.map for NAME.exe) names every archive member and object
 file the linker took; each of them belongs to a Debian package, whose name, version and copyright
 file (/usr/share/doc/PACKAGE/copyright) the notices give, with the programs that hold it. The SBOM
-lists the same components: it is read back from the notices, so the two cannot disagree.
+lists the same components: both take them from components(), so the two cannot disagree.
 """
 
 import hashlib
@@ -160,8 +160,11 @@ def field(label, text):
                          break_long_words=False, break_on_hyphens=False)
 
 
-def notices(*paths):
-    *map_paths, out_path = paths
+def components(map_paths):
+    """(programs, components): the programs the link maps MAP_PATHS describe and the third-party
+    components in them, each as {FIELDS label: value} plus its Debian package's "name" and, where
+    its license asks a binary to carry it, its "copyright" file. The notices and the SBOM both
+    describe this one list."""
     programs = [program_name(m) for m in map_paths]
     # {file: members} over all the links, and {file: the programs that took from it}.
     files, takers = {}, {}
@@ -174,21 +177,7 @@ def notices(*paths):
     by_package = {}
     for path, package in owners.items():
         by_package.setdefault(package, {})[path] = files[path]
-
-    title = "Third-party software in " + " and ".join(programs)
-    lines = [title, "=" * len(title), ""]
-    lines += textwrap.wrap(
-        f"{' and '.join(programs)} {'are' if len(programs) > 1 else 'is'} linked statically: besides the "
-        "Sorvane launcher's own code (MIT license, see LICENSE.txt) each holds the parts of the software "
-        "below that its link took, and nothing else. Each entry names the component, the programs that "
-        "hold it, the Debian package it was linked from with that package's version, and its license. "
-        "Where the license asks that a binary carry its notice, the package's copyright file follows the "
-        "entry in full.", 94)
-    lines += [
-        "",
-        "Archives named after a Windows DLL (libkernel32.a for KERNEL32.dll) are import libraries:",
-        "what they add is the small stubs through which a program calls that DLL, part of Windows.",
-    ]
+    found = []
     for package in sorted(by_package):
         name, version, architecture, source = package_details(package)
         source = source or name
@@ -206,45 +195,44 @@ def notices(*paths):
         if evidence not in copyright_text:
             fail(f"{copyright_path} no longer says \"{evidence}\": check that {expression} still "
                  f"describes {package} and update KNOWN_SOURCES")
-        notice = no_notice or f"its license asks for it: {copyright_path} follows in full."
         holders = {p for path in by_package[package] for p in takers[path]}
         values = (component, version, expression,
                   purl(namespace, name, version, arch=architecture, distro=distro_qualifier),
                   f"{name} {version} ({architecture}), from the source package {source}",
-                  ", ".join(p for p in programs if p in holders), describe_linked(by_package[package]), notice)
+                  ", ".join(p for p in programs if p in holders), describe_linked(by_package[package]),
+                  no_notice or f"its license asks for it: {copyright_path} follows in full.")
+        found.append({**dict(zip(FIELDS, values)), "name": name,
+                      "copyright": None if no_notice else copyright_text})
+    return programs, found
+
+
+def notices(*paths):
+    *map_paths, out_path = paths
+    programs, found = components(map_paths)
+    title = "Third-party software in " + " and ".join(programs)
+    lines = [title, "=" * len(title), ""]
+    lines += textwrap.wrap(
+        f"{' and '.join(programs)} {'are' if len(programs) > 1 else 'is'} linked statically: besides the "
+        "Sorvane launcher's own code (MIT license, see LICENSE.txt) each holds the parts of the software "
+        "below that its link took, and nothing else. Each entry names the component, the programs that "
+        "hold it, the Debian package it was linked from with that package's version, and its license. "
+        "Where the license asks that a binary carry its notice, the package's copyright file follows the "
+        "entry in full.", 94)
+    lines += [
+        "",
+        "Archives named after a Windows DLL (libkernel32.a for KERNEL32.dll) are import libraries:",
+        "what they add is the small stubs through which a program calls that DLL, part of Windows.",
+    ]
+    for entry in found:
         lines += ["", RULE]
-        for label, value in zip(FIELDS, values):
-            lines += field(label, value)
-        if not no_notice:
-            lines += ["", *copyright_text.rstrip("\n").split("\n")]
+        for label in FIELDS:
+            lines += field(label, entry[label])
+        if entry["copyright"]:
+            lines += ["", *entry["copyright"].rstrip("\n").split("\n")]
     text = "\r\n".join(lines) + "\r\n"
     # UTF-8 with a byte order mark, so that any Notepad shows the copyright holders' names right.
     with open(out_path, "w", encoding="utf-8-sig", newline="") as f:
         f.write(text)
-
-
-def read_notices(path):
-    """The components of a THIRD-PARTY-NOTICES.txt, as {field: value} in file order."""
-    with open(path, encoding="utf-8-sig", newline="") as f:
-        blocks = f.read().split("\r\n" + RULE + "\r\n")[1:]
-    components = []
-    for block in blocks:
-        fields, label = {}, None
-        for line in block.split("\r\n"):
-            if not line:
-                break
-            key, sep, value = line.partition(":")
-            if sep and key in FIELDS and not line.startswith(" "):
-                label = key
-                fields[label] = value.strip()
-            elif label and line.startswith(" "):
-                fields[label] += " " + line.strip()
-        if not all(fields.get(key) for key in FIELDS):
-            fail(f"{path}: an entry lacks one of {', '.join(FIELDS)}")
-        components.append(fields)
-    if not components:
-        fail(f"{path} lists no component")
-    return components
 
 
 # ---------------------------------------------------------------------------------------------
@@ -299,20 +287,21 @@ def sha256(path):
         return hashlib.sha256(f.read()).hexdigest()
 
 
-def make_sbom(version, date, notices_path, launcher, unsigned, check, repo, server, out_path, tool_packages):
+def make_sbom(version, date, launcher_map, check_map, launcher, unsigned, check, repo, server, out_path,
+              tool_packages):
     owner, _, name = repo.lower().partition("/")
     launcher_ref = f"pkg:github/{owner}/{name}@v{version}"
     check_ref = "launcher-check.exe"
-    components = []
+    libraries = []
     # {program: the bom-refs of the components it holds}
     holds = {"launcher.exe": [], "launcher-check.exe": []}
-    for fields in read_notices(notices_path):
+    for fields in components([launcher_map, check_map])[1]:
         for program in fields["Programs"].split(", "):
             holds.setdefault(program, []).append(fields["Package URL"])
-        components.append({
+        libraries.append({
             "type": "library",
             "bom-ref": fields["Package URL"],
-            "name": fields["Debian package"].split(" ")[0],
+            "name": fields["name"],
             "version": fields["Version"],
             "description": f"{fields['Component']}: {fields['Linked in']}",
             "licenses": [{"expression": fields["License"]}],
@@ -374,10 +363,10 @@ def make_sbom(version, date, notices_path, launcher, unsigned, check, repo, serv
             "description": "launcher-check.exe, which tells what launcher.exe would do on a machine, and why",
             "licenses": [{"license": {"id": LAUNCHER_LICENSE}}],
             "hashes": [{"alg": "SHA-256", "content": sha256(check)}],
-        }] + components,
+        }] + libraries,
         "dependencies": [{"ref": launcher_ref, "dependsOn": holds["launcher.exe"]},
                          {"ref": check_ref, "dependsOn": holds["launcher-check.exe"]}]
-                        + [{"ref": c["bom-ref"], "dependsOn": []} for c in components],
+                        + [{"ref": c["bom-ref"], "dependsOn": []} for c in libraries],
     }
     if tools:
         bom["formulation"] = [{"bom-ref": "toolchain", "components": tools}]
@@ -395,8 +384,8 @@ def main(argv):
         make_zip(*argv[2:])
     elif command == "kit" and len(argv) == 5:
         make_kit(*argv[2:])
-    elif command == "sbom" and len(argv) >= 11:
-        make_sbom(*argv[2:11], argv[11:])
+    elif command == "sbom" and len(argv) >= 12:
+        make_sbom(*argv[2:12], argv[12:])
     else:
         sys.exit(__doc__)
 

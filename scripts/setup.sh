@@ -25,8 +25,9 @@ have_cmd osslsigncode || need+=(osslsigncode)
 have_cmd xwd || need+=(x11-apps)
 have_cmd xwdtopnm && have_cmd pnmtopng || need+=(netpbm)
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
-# The release's notices, zip and SBOM (scripts/release_files.py).
+# The release's notices, zip and SBOM (scripts/release_files.py), and the test that reads them.
 have_cmd python3 || need+=(python3)
+have_cmd jq || need+=(jq)
 # What tells where two builds differ when they should not.
 have_cmd diffoscope || need+=(diffoscope-minimal)
 # The fuzz targets: a native clang with its libFuzzer and sanitizer runtimes.
