@@ -19,8 +19,8 @@ fi
 source_dir=$1 build_type=$2 generator=$3
 shift 3
 compiler_args=("$@")
-for tool in cmake sha256sum; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+for tool in cmake sha256sum diffoscope; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (scripts/setup.sh installs it)"; exit 77; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/sorvane-repro.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -56,35 +56,19 @@ second="$work/second-build/in-a-deeper-directory"
 build "$source_dir" "$first" 946684800   # 2000-01-01 00:00:00 UTC
 build "$copy" "$second" 1767225599 "${kit:+test-kit}"   # 2025-12-31 23:59:59 UTC
 
-for exe in launcher.exe launcher-check.exe; do
-    one=$(sha256sum <"$first/$exe" | cut -d' ' -f1)
-    two=$(sha256sum <"$second/$exe" | cut -d' ' -f1)
-    echo "$one  $first/$exe"
-    echo "$two  $second/$exe"
-    [ "$one" != "$two" ] || continue
-    echo "FAIL: the two builds of $exe differ ($(stat -c %s "$first/$exe") and $(stat -c %s "$second/$exe") bytes)" >&2
-    # diffoscope says where: which section, header field or resource. Without it, the offsets.
-    if command -v diffoscope >/dev/null; then
-        diffoscope --text - --text-color never --no-progress --max-text-report-size 60000 \
-            "$first/$exe" "$second/$exe" >&2 || true
-    else
-        echo "first differing offsets (decimal, 1-based) and octal bytes (diffoscope would say where):" >&2
-        cmp -l "$first/$exe" "$second/$exe" | head -20 >&2 || true
-    fi
+# diffoscope says where two files differ: which section, header field or resource, or zip member.
+same() { # FIRST SECOND
+    echo "$(sha256sum <"$1" | cut -d' ' -f1)  $1"
+    echo "$(sha256sum <"$2" | cut -d' ' -f1)  $2"
+    cmp -s "$1" "$2" && return
+    echo "FAIL: $1 and $2 differ" >&2
+    diffoscope --text - --text-color never --no-progress --max-text-report-size 60000 "$1" "$2" >&2 || true
     exit 1
+}
+for exe in launcher.exe launcher-check.exe; do
+    same "$first/$exe" "$second/$exe"
 done
-if [ -n "$kit" ]; then
-    other=$second/$(basename "$kit")
-    echo "$(sha256sum <"$kit" | cut -d' ' -f1)  $kit"
-    echo "$(sha256sum <"$other" | cut -d' ' -f1)  $other"
-    if ! cmp -s "$kit" "$other"; then
-        echo "FAIL: the two test kits differ" >&2
-        if command -v diffoscope >/dev/null; then
-            diffoscope --text - --text-color never --no-progress --max-text-report-size 60000 "$kit" "$other" >&2 || true
-        fi
-        exit 1
-    fi
-fi
+[ -z "$kit" ] || same "$kit" "$second/$(basename "$kit")"
 # The version block follows project(): the copy built as 2.3.4 must say 2.3.4.0. VS_FIXEDFILEINFO:
 # signature, structure version, then file and product version, each as words minor, major, 0, patch.
 sed -i 's/^project(sorvane_launcher VERSION [0-9.]*/project(sorvane_launcher VERSION 2.3.4/' "$copy/CMakeLists.txt"

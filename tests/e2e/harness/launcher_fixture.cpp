@@ -82,10 +82,6 @@ StubScript& StubScript::hang() {
     text_ += "hang\n";
     return *this;
 }
-StubScript& StubScript::exit(DWORD code) {
-    text_ += "exit " + std::to_string(code) + "\n";
-    return *this;
-}
 StubScript& StubScript::javaVersion(std::string_view version, bool toStdout) {
     const std::string v(version);
     const std::string text = "java version \"" + v + "\"\r\n" + "Java(TM) SE Runtime Environment (build " + v +

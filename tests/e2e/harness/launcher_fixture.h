@@ -51,7 +51,6 @@ public:
     StubScript& err(std::string_view bytes);
     StubScript& sleep(DWORD ms);
     StubScript& hang();
-    StubScript& exit(DWORD code);
     // What `java -version` of that version prints: three CRLF lines on stderr.
     StubScript& javaVersion(std::string_view version, bool toStdout = false);
     const std::string& text() const { return text_; }

@@ -109,11 +109,6 @@ std::wstring thisModuleDirectory() { return stub::directoryOf(stub::modulePath()
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool isDirectory(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(longPath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void createDirectories(const std::wstring& path) {
     const std::wstring plain = plainPath(path);
     // Creates each level in turn; the drive ("C:") or the UNC share is the fixed start.

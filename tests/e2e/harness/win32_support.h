@@ -48,7 +48,6 @@ bool codePageWrites(std::wstring_view text);
 std::wstring thisModuleDirectory();
 
 bool exists(const std::wstring& path);
-bool isDirectory(const std::wstring& path);
 void createDirectories(const std::wstring& path);
 std::optional<std::string> readFile(const std::wstring& path);     // nullopt when absent
 // These three (std::filesystem) take paths within MAX_PATH, as the sandbox's own files are; the
