@@ -314,19 +314,6 @@ TEST_F(LauncherImage, IsMarkedTerminalServerAware) {
         << std::hex << "DllCharacteristics 0x" << optional_.DllCharacteristics;
 }
 
-TEST_F(LauncherImage, CarriesNoLinkTimestamp) {
-    EXPECT_EQ(header_.TimeDateStamp, 0u) << "the same sources must link to the same bytes";
-}
-
-// A compiler-recorded source path (__FILE__, debug info) would make the bytes depend on where it
-// was built; every such path names a source file.
-TEST_F(LauncherImage, ContainsNoSourcePath) {
-    for (const std::string& needle : {std::string(".cpp"), std::string(".\0c\0p\0p\0", 8)}) {
-        auto hit = std::search(file_.begin(), file_.end(), needle.begin(), needle.end());
-        EXPECT_TRUE(hit == file_.end()) << "a source file's name at offset " << (hit - file_.begin());
-    }
-}
-
 // Not the MinGW runtime DLLs (libstdc++, libgcc, libwinpthread) nor GoogleTest's either: a clean
 // Windows has none, and MSYS2 has them only on its own shell's PATH.
 bool EveryWindowsHas(std::string dll) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Two clean builds of launcher.exe and launcher-check.exe from the same sources must give the same
-# bytes. As on two machines: one builds the tree itself, the other a copy of it at another path,
+# bytes: so neither holds a link time, a build date or a source path. As on two machines: one builds the tree itself, the other a copy of it at another path,
 # each into its own fresh directory and at another time (SOURCE_DATE_EPOCH is what GCC's __DATE__
 # and __TIME__ read; the copy also gets new file times). Signing is left out: a signature is never reproducible.
 # With --kit, the copy's build also packs the test kit, which must be the bytes of KIT_ZIP (the

@@ -69,7 +69,6 @@ for exe in launcher.exe launcher-check.exe; do cp "$build/$exe" "$work/unsigned-
 configure -DSORVANE_SIGN_PFX="$work/sign.pfx"
 grep -q 'launcher.exe: signed with' "$log" || fail "configuring with a PFX did not turn signing on"
 SORVANE_SIGN_PASSWORD=$password run_logged cmake --build "$build" --target release
-release_output=$(cat "$log")
 signed="$build/launcher.exe"
 
 for file in "$build/CMakeCache.txt" "$build/build.ninja"; do
@@ -101,18 +100,9 @@ release="$build/release"
 for exe in launcher.exe launcher-check.exe; do
     cmp -s "$build/$exe" "$release/$exe" || fail "release/$exe is not the signed $exe"
 done
-hash=$(sha256sum <"$release/launcher.exe" | cut -d' ' -f1)
-grep -q "^$hash  release/launcher.exe" <<<"$release_output" || {
-    echo "$release_output"
-    fail "the release target did not print launcher.exe's SHA-256 ($hash)"
-}
 for text in README-vendor.txt LICENSE.txt THIRD-PARTY-NOTICES.txt; do
     [ -f "$release/$text" ] || fail "no $text in the release"
     if grep -qv $'\r$' "$release/$text"; then fail "$text has lines that do not end in CRLF"; fi
-done
-readme="$release/README-vendor.txt"
-for named in 'getdown-launcher-1.8.6.jar' 'jre\bin\javaw.exe' 'security\cacerts'; do
-    grep -qF "$named" "$readme" || fail "README-vendor.txt does not mention $named"
 done
 for dir in jre security; do
     [ -d "$release/$dir" ] || fail "no $dir folder in the release"
