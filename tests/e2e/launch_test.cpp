@@ -97,8 +97,6 @@ const ProbeCase kProbes[] = {
     {"SilentJavaIsNoRuntime", StubScript(), "System java version: JRE not found", false},
     {"TwoPiecesAreJoined", StubScript().err("java version \"1.8").sleep(400).err(".0_281\"\r\nJava(TM) SE\r\n"),
      "System java version: 1.8.0_281", true},
-    {"ZeroBytesEndTheOutput", StubScript().err(std::string("java version \"1.8", 17) + std::string(1, '\0') + "\"\n"),
-     "System java version: JRE not found", false},
     // What monitoring agents print: kilobytes of options, quotes among them, before the version.
     {"LongPickedUpLineInOneWrite", StubScript().err(kLongPickedUpLine + "java version \"1.8.0_281\"\r\n"),
      "System java version: 1.8.0_281", true},

@@ -209,12 +209,8 @@ std::wstring todayLogName() {
 
 // ---- LaunchResult ----
 
-bool LaunchResult::probeRan() const { return !allProbes().empty(); }
-
-std::vector<std::wstring> LaunchResult::allProbes() const {
-    std::vector<std::wstring> all;
-    for (const StubActivity& a : stubs) all.insert(all.end(), a.probes.begin(), a.probes.end());
-    return all;
+bool LaunchResult::probeRan() const {
+    return std::any_of(stubs.begin(), stubs.end(), [](const StubActivity& a) { return !a.probes.empty(); });
 }
 
 std::vector<JavawRun> LaunchResult::allJavawRuns() const {

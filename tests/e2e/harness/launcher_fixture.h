@@ -186,7 +186,6 @@ struct LaunchResult {
     const StubActivity& at(StubDir dir) const { return stubs[static_cast<std::size_t>(dir)]; }
     std::vector<LogRecord> logRecords() const { return splitLogRecords(log); }
     bool probeRan() const;
-    std::vector<std::wstring> allProbes() const;
     std::vector<JavawRun> allJavawRuns() const;
 };
 
