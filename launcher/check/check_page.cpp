@@ -391,13 +391,12 @@ void putEnvironment(Page& page)
     static constexpr const wchar_t* kNames[] = {L"JAVA_TOOL_OPTIONS", L"_JAVA_OPTIONS", L"JDK_JAVA_OPTIONS", L"JAVA_HOME"};
     for (const wchar_t* name : kNames) {
         WideBuffer value;
-        page.fact(name);
-        if (ReadEnvironmentVariable(name, value))
-            page.put(value);
-        else
-            page.put(L"(not set)");
+        const bool set = ReadEnvironmentVariable(name, value);
+        page.fact(name).put(set ? value.c_str() : L"(not set");
         if (name[0] == L'J' && name[5] == L'H')
-            page.put(L" (not read by the launcher)");
+            page.put(set ? L" (not read by the launcher)" : L"; not read by the launcher)");
+        else if (!set)
+            page.put(L")");
         page.end();
     }
 }
