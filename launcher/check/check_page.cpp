@@ -99,8 +99,25 @@ void putPresence(Page& page, CheckPlatform& platform, const WideBuffer& path)
     page.put(path).put(platform.fileExists(path.c_str()) ? L": present" : L": not there").end();
 }
 
-// Why the bundled runtime is taken, read off what the run found.
-const wchar_t* whyBundled(CheckPlatform& platform, bool versionFound, double version, bool javawBeside)
+// Which runtime the launcher chose, as its own records say: the page explains the choice, it does
+// not make it again.
+enum class Choice { None, System, Bundled };
+
+Choice choiceIn(const ByteBuffer& records)
+{
+    for (const char* line = records.c_str(); *line;) {
+        if (startsWith(line, "System JRE version >= 1.7"))
+            return Choice::System;
+        if (startsWith(line, "System JRE not found, or JRE version < 1.7"))
+            return Choice::Bundled;
+        while (*line && *line++ != '\n') {
+        }
+    }
+    return Choice::None;
+}
+
+// Why the bundled runtime was taken, read off what the run found.
+const wchar_t* whyBundled(CheckPlatform& platform, bool versionFound, double version)
 {
     if (platform.java.empty())
         return L"no java.exe on the program search";
@@ -110,9 +127,7 @@ const wchar_t* whyBundled(CheckPlatform& platform, bool versionFound, double ver
         return L"java.exe printed no version";
     if (version < SYSTEM_JAVA_MIN_VERSION)
         return L"the version is older than 1.7";
-    if (!javawBeside)
-        return L"no javaw.exe beside java.exe";
-    return L"";
+    return L"no javaw.exe beside java.exe";
 }
 
 void putVerdict(Page& page, CheckPlatform& platform, int exitStatus, bool bundled)
@@ -218,7 +233,7 @@ void putLookAlikes(Page& page, CheckPlatform& platform, const WideBuffer& text)
 }
 
 void putCommandLine(Page& page, CheckPlatform& platform, const CheckRequest& request, const InstallLayout& layout,
-                    const WideBuffer& javawBeside, bool bundled)
+                    const WideBuffer& javawBeside, bool system)
 {
     page.heading(L"command line");
     if (platform.childStarted) {
@@ -232,7 +247,7 @@ void putCommandLine(Page& page, CheckPlatform& platform, const CheckRequest& req
     page.put(codePage == CP_UTF8 ? L" (UTF-8: only ASCII reaches every Java whole)" : L" (Java reads its command line in it)").end();
     putPathForJava(page, platform, L"install directory", layout.installDirectory);
     putPathForJava(page, platform, L"java.exe", platform.java);
-    if (!bundled)
+    if (system)
         putPathForJava(page, platform, L"javaw.exe", javawBeside);
     if (!platform.readableByJava(request.argument.c_str()) && platform.fileExists(request.argument.c_str()))
         putPathForJava(page, platform, L"argument", request.argument);
@@ -415,8 +430,8 @@ WideBuffer CheckPage(CheckPlatform& platform, const CheckRequest& request, int e
         javawBeside = DirectoryOf(platform.java.c_str());
         javawBeside.append(kJavawName);
     }
-    const bool javawThere = !javawBeside.empty() && platform.fileExists(javawBeside.c_str());
-    const bool bundled = *whyBundled(platform, versionFound, version, javawThere) != 0;
+    const Choice choice = choiceIn(platform.records);
+    const bool bundled = choice == Choice::Bundled;
 
     Page page;
     putVerdict(page, platform, exitStatus, bundled);
@@ -435,16 +450,18 @@ WideBuffer CheckPage(CheckPlatform& platform, const CheckRequest& request, int e
         putPresence(page, platform, javawBeside);
     }
     page.fact(L"runtime");
-    if (bundled)
-        page.put(L"bundled: ").put(whyBundled(platform, versionFound, version, javawThere)).end();
-    else
+    if (choice == Choice::Bundled)
+        page.put(L"bundled: ").put(whyBundled(platform, versionFound, version)).end();
+    else if (choice == Choice::System)
         page.put(L"system: Java 1.7 or later, with javaw.exe beside its java.exe").end();
+    else
+        page.put(L"none: the run ends before the choice").end();
     page.fact(L"bundled runtime");
     putPresence(page, platform, layout.localJavaPath);
     page.fact(L"trust store");
     putPresence(page, platform, layout.trustStorePath);
 
-    putCommandLine(page, platform, request, layout, javawBeside, bundled);
+    putCommandLine(page, platform, request, layout, javawBeside, choice == Choice::System);
     putRecords(page, platform);
     putLog(page);
 

@@ -17,7 +17,6 @@ void CheckPlatform::log(const char* message)
     records.append('\n');
     lastRecord.clear();
     lastRecord.append(message);
-    ++recordCount;
 }
 
 static const wchar_t* placeName(SearchPlace place)

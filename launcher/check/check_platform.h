@@ -42,7 +42,6 @@ public:
     ByteBuffer probeOutput;
     ByteBuffer records;            // each record's message, ending in '\n'
     ByteBuffer lastRecord;
-    size_t recordCount = 0;
     bool childStarted = false;     // runChild was reached
     WideBuffer childProgram;
     WideBuffer childCommandLine;
